@@ -1,0 +1,67 @@
+// Helpers shared by the test programs: scratch registry keys and folders on the sandbox
+// machine, a prompter that answers in the user's place, and a message pump.
+#pragma once
+
+#include "framework/prompter.h"
+
+#include <windows.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+// A fresh key HKEY_CURRENT_USER\Software\KelvoTests\<name>-<pid>, deleted with its subtree
+// at the end of the scope.
+class ScratchKey {
+public:
+    explicit ScratchKey(const std::string& name);
+    ~ScratchKey();
+    const std::string& path() const { return path_; }
+    HKEY root() const { return HKEY_CURRENT_USER; }
+
+private:
+    std::string path_;
+};
+
+// A fresh folder under C:\KelvoTests, removed with its contents at the end of the scope.
+class ScratchDir {
+public:
+    explicit ScratchDir(const std::string& name);
+    ~ScratchDir();
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& rel) const { return path_ + "\\" + rel; }
+
+private:
+    std::string path_;
+};
+
+bool WriteFileText(const std::string& path, const std::string& text);
+bool FileExists(const std::string& path);
+void RemoveTree(const std::string& path);
+
+// Answers message boxes from a queue (IDOK when it runs dry) and records what was asked.
+class ScriptedPrompter : public IPrompter {
+public:
+    ScriptedPrompter() { previous_ = SetPrompter(this); }
+    ~ScriptedPrompter() override { SetPrompter(previous_); }
+    int Ask(HWND owner, const std::string& text, const std::string& caption, UINT type) override;
+
+    std::deque<int> answers;
+    struct Question { std::string text, caption; UINT type; };
+    std::vector<Question> asked;
+
+private:
+    IPrompter* previous_;
+};
+
+// Dispatches the thread's messages for about `ms` milliseconds.
+void PumpFor(DWORD ms);
+// Pumps until `done` is true or `ms` pass; returns done().
+template <class F> bool PumpUntil(F done, DWORD ms = 5000) {
+    DWORD start = ::GetTickCount();
+    while (!done()) {
+        if (::GetTickCount() - start > ms) return false;
+        PumpFor(10);
+    }
+    return true;
+}
