@@ -9,7 +9,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 
-PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth googletest cmake make imagemagick python3 x11-utils)
+PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth googletest cmake make imagemagick python3 x11-utils fonts-wine)
 
 log() { printf '== %s\n' "$*" >&2; }
 

@@ -68,6 +68,9 @@ LRESULT CMainFrame::OnCreate() {
     lf.lfWeight = FW_BOLD;
     messageFont_ = ::CreateFontIndirectA(&lf);
     ::SendMessageA(messageBar_, WM_SETFONT, reinterpret_cast<WPARAM>(messageFont_), TRUE);
+    int whole = -1;
+    ::SendMessageA(messageBar_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&whole));
+    ::SendMessageA(statusBar_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&whole));
     ::SendMessageA(statusBar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>("Press F1 for Help"));
     view_.SetListMode(kListUnneededFiles);
     return 0;
