@@ -17,6 +17,7 @@ public:
 
     CWrenlyView* GetListView() { return view_.IsWindow() ? &view_ : nullptr; }
     void SetStatusText(const std::string& text, int target) override;
+    void ShowNotifierText(const std::string& text) override {}
     // Shows the tip of the day when the user has not turned it off.
     void ShowStartupTip();
 

@@ -31,9 +31,12 @@ public:
     virtual bool checkCancelled() = 0;
 };
 
-// Where progress and summaries go: target 0 the message bar, 1 the status bar.
+// Where progress and summaries go: target 0 the message bar (bold, under the toolbar), 1 the
+// status bar at the bottom; and the taskbar notifier popup (shown only while the user has
+// taskbar messages on).
 class IStatusSink {
 public:
     virtual ~IStatusSink() = default;
     virtual void SetStatusText(const std::string& text, int target) = 0;
+    virtual void ShowNotifierText(const std::string& text) = 0;
 };
