@@ -69,6 +69,23 @@ private:
 };
 bool Watchdog::fired = false;
 
+// Columns of pixels (x = 4) of the bar, sampled each time it has painted.
+HWND gWatched = nullptr;
+std::vector<std::vector<COLORREF>> gFrames;
+LRESULT CALLBACK AfterPaint(int code, WPARAM w, LPARAM l) {
+    auto* m = reinterpret_cast<CWPRETSTRUCT*>(l);
+    if (code == HC_ACTION && m->hwnd == gWatched && m->message == WM_PAINT) {
+        RECT rc;
+        ::GetClientRect(gWatched, &rc);
+        HDC dc = ::GetDC(gWatched);
+        std::vector<COLORREF> column;
+        for (int y = 0; y < rc.bottom; ++y) column.push_back(::GetPixel(dc, 4, y));
+        ::ReleaseDC(gWatched, dc);
+        gFrames.push_back(column);
+    }
+    return ::CallNextHookEx(nullptr, code, w, l);
+}
+
 HWND gThief = nullptr;
 void CALLBACK StealCapture(HWND, UINT, UINT_PTR id, DWORD) {
     ::KillTimer(nullptr, id);
@@ -485,10 +502,29 @@ TEST_F(OutBarTest, FolderChangeSlidesTheHeaders) {
     RECT client = bar.ClientRect();
     RECT oldHeader1 = bar.headerRect(1);
 
+    gWatched = bar.m_hWnd;
+    gFrames.clear();
+    HHOOK hook = ::SetWindowsHookExA(WH_CALLWNDPROCRET, &AfterPaint, nullptr, ::GetCurrentThreadId());
+    ASSERT_TRUE(hook);
     bar.setSelFolder(4);
-    // Headers 1-4 travel from the bottom to the top, 20 pixels a step.
-    int distance = oldHeader1.top - (h - 1);
-    EXPECT_EQ((distance + 19) / 20, bar.getLastAnimationSteps());
+    ::UnhookWindowsHookEx(hook);
+
+    // Headers 1-4 travel from the bottom to the top, 20 pixels a step; each step's paint shows
+    // the four of them whole at their new place, the new folder's area showing under them.
+    const int target = h - 1;
+    int distance = oldHeader1.top - target;
+    int steps = bar.getLastAnimationSteps();
+    EXPECT_EQ((distance + 19) / 20, steps);
+    for (int k = 1; k <= steps; ++k) {
+        int top = std::max(static_cast<int>(oldHeader1.top) - 20 * k, target);
+        bool shown = false;
+        for (const auto& col : gFrames) {
+            bool band = true;
+            for (int i = 0; i < 4; ++i) band = band && col[top + i * h + h / 2] == bar.headerColour;
+            if (band && col[top + 4 * h + 3] == bar.backgroundColour) shown = true;
+        }
+        EXPECT_TRUE(shown) << "step " << k << ": no paint shows the band at " << top;
+    }
     ASSERT_EQ(1u, owner.notes.size());
     EXPECT_EQ(4, owner.notes[0].arg);
     Settle();

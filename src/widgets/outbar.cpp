@@ -563,6 +563,8 @@ LRESULT CGfxOutBarCtrl::onPaint() {
         drawItems(mem.dc);
         if ((flags & kOutBarSelHighlight) && selectedItem >= 0)
             drawItemFrame(mem.dc, selectedItem, FrameLook::Sunken);
+        if (animating_ && animBand_)
+            ::BitBlt(mem.dc, 0, animBandTop_, w, animBandHeight_, animBand_, 0, 0, SRCCOPY);
         ::BitBlt(dc, 0, 0, w, h, mem.dc, 0, 0, SRCCOPY);
     }
     drawHoverFrames(dc);
@@ -911,28 +913,31 @@ void CGfxOutBarCtrl::animateFolderScroll(int from, int to) {
 
     HDC screen = ::GetDC(m_hWnd);
     MemoryCanvas band(screen, width, bandHeight);
+    ::ReleaseDC(m_hWnd, screen);
     for (int k = 0; k < count; ++k) {
         RECT rc {0, k * h, width, (k + 1) * h};
         drawHeader(band.dc, rc, folders[first + k]->name, false);
     }
 
     animating_ = true;
+    animBand_ = band.dc;
+    animBandHeight_ = bandHeight;
     int steps = 0;
     int pos = start;
     while (pos != target) {
         int next = pos < target ? std::min(pos + kAnimationStep, target) : std::max(pos - kAnimationStep, target);
-        // The strip the band leaves behind shows the new folder's area at once.
-        RECT strip = next > pos ? RECT {0, pos, width, next} : RECT {0, next + bandHeight, width, pos + bandHeight};
-        ::InvalidateRect(m_hWnd, &strip, FALSE);
+        // Repaint, at once, the band at its new place and the strip it leaves behind, which
+        // already shows the new folder's area. One paint puts both on the screen together.
+        animBandTop_ = next;
+        RECT moved {0, std::min(pos, next), width, std::max(pos, next) + bandHeight};
+        ::InvalidateRect(m_hWnd, &moved, FALSE);
         ::UpdateWindow(m_hWnd);
-        ::BitBlt(screen, 0, next, width, bandHeight, band.dc, 0, 0, SRCCOPY);
-        ::GdiFlush();
         pos = next;
         ++steps;
         if (animationSpeed / 2 > 0) ::Sleep(animationSpeed / 2);
     }
     animating_ = false;
-    ::ReleaseDC(m_hWnd, screen);
+    animBand_ = nullptr;
     lastAnimationSteps_ = steps;
     Invalidate(false);
 }

@@ -193,6 +193,9 @@ private:
     mutable HFONT font_ = nullptr;
     bool tracking_ = false;
     bool animating_ = false;
+    HDC animBand_ = nullptr;  // the travelling headers while the folder change slides
+    int animBandTop_ = 0;
+    int animBandHeight_ = 0;
     bool itemPressed_ = false;   // hotItem is held down
     int pressedFolder_ = -1;     // header drawn pushed
     bool captureLost_ = false;
