@@ -307,7 +307,7 @@ std::vector<CGfxOutBarCtrl::ItemLayout> CGfxOutBarCtrl::layoutItems() const {
         ItemLayout& it = out[i];
         if (!small) {
             RECT t {0, 0, std::max(width, 1), 0};
-            ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &t, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
+            ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &t, DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
             int lw = t.right - t.left, lh = t.bottom - t.top;
             it.image = RECT {area.left + (width - img.cx) / 2, y, area.left + (width - img.cx) / 2 + img.cx, y + img.cy};
             int ly = it.image.bottom + largeLabelGap + kLabelDrop;
@@ -317,7 +317,7 @@ std::vector<CGfxOutBarCtrl::ItemLayout> CGfxOutBarCtrl::layoutItems() const {
             int imageLeft = area.left + itemOffsetX + 2;
             int labelLeft = imageLeft + img.cx + smallLabelGap;
             RECT t {0, 0, std::max(static_cast<int>(area.right) - labelLeft, 1), 0};
-            ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &t, DT_CALCRECT | DT_SINGLELINE | DT_LEFT);
+            ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &t, DT_CALCRECT | DT_SINGLELINE | DT_LEFT | DT_NOPREFIX);
             int lw = t.right - t.left, lh = t.bottom - t.top;
             int rowHeight = std::max<int>(img.cy, lh);
             int iy = y + (rowHeight - img.cy) / 2;
@@ -459,7 +459,7 @@ void CGfxOutBarCtrl::drawHeader(HDC dc, const RECT& rc, const std::string& name,
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, RGB(255, 255, 255));
     ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &t,
-                DT_SINGLELINE | DT_VCENTER | DT_RIGHT | DT_END_ELLIPSIS);
+                DT_SINGLELINE | DT_VCENTER | DT_RIGHT | DT_END_ELLIPSIS | DT_NOPREFIX);
     ::SelectObject(dc, old);
 }
 
@@ -517,7 +517,7 @@ void CGfxOutBarCtrl::drawItems(HDC dc) const {
             ::ImageList_Draw(list, item.image, dc, it.image.left, it.image.top, ILD_TRANSPARENT);
         RECT t = it.label;
         ::DrawTextA(dc, item.label.c_str(), static_cast<int>(item.label.size()), &t,
-                    small ? DT_LEFT | DT_SINGLELINE | DT_NOCLIP : DT_CENTER | DT_WORDBREAK | DT_NOCLIP);
+                    (small ? DT_LEFT | DT_SINGLELINE : DT_CENTER | DT_WORDBREAK) | DT_NOCLIP | DT_NOPREFIX);
     }
     ::RestoreDC(dc, saved);
 
@@ -778,8 +778,10 @@ void CGfxOutBarCtrl::trackClick(POINT pt) {
         }
         case WM_TIMER:
             if (ours && msg.wParam == kScrollTimer) {
-                if (arrow && arrow->pushed) scrollStep(up);
-                if (!arrow || (up ? firstVisibleItem <= 0 : !lastItemBelowArea())) done = true;
+                if (arrow) {
+                    if (arrow->pushed) scrollStep(up);
+                    if (up ? firstVisibleItem <= 0 : !lastItemBelowArea()) done = true;  // nothing left
+                }
             } else {
                 ::DispatchMessageA(&msg);
             }
@@ -828,7 +830,9 @@ void CGfxOutBarCtrl::trackClick(POINT pt) {
                     to = count;
                 if (to >= 0 && to != index) {
                     OutBarDragInfo info {selectedFolder, index, to};
-                    if (notify(kOutBarItemDragged, reinterpret_cast<LPARAM>(&info)) && ::IsWindow(self)) {
+                    bool agreed = notify(kOutBarItemDragged, reinterpret_cast<LPARAM>(&info)) != 0;
+                    // The owner may have changed the folders while it answered.
+                    if (agreed && ::IsWindow(self) && selectedFolder == info.folder && index < getItemCount()) {
                         auto& items = folders[selectedFolder]->items;
                         auto moved = std::move(items[index]);
                         items.erase(items.begin() + index);
