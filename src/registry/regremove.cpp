@@ -57,6 +57,15 @@ bool RemoveRegFinding(UndoFile& undoFile, const IResultList& list, int row) {
     return true;
 }
 
+bool RemoveFindings(UndoFile& undoFile, IResultList& list, bool selectedOnly) {
+    for (;;) {
+        int row = selectedOnly ? FirstSelectedRow(list) : (list.Count() > 0 ? 0 : -1);
+        if (row < 0) return true;
+        if (!RemoveRegFinding(undoFile, list, row)) return false;
+        list.DeleteRow(row);
+    }
+}
+
 void RemoveSelectedEntries(IResultList& list, IStatusSink& status, const std::string& undoFolder) {
     if (FirstSelectedRow(list) < 0) {
         status.ShowNotifierText(LoadStr(IDS_SELECT_ITEMS));
@@ -66,14 +75,9 @@ void RemoveSelectedEntries(IResultList& list, IStatusSink& status, const std::st
         return;
     UndoFile undo;
     if (!OpenUndoFile(undo, undoFolder)) return;
-    for (int row; (row = FirstSelectedRow(list)) >= 0;) {
-        if (!RemoveRegFinding(undo, list, row)) {
-            ReportUndoFailure(undo.path(), true);
-            break;
-        }
-        list.DeleteRow(row);
-    }
+    bool complete = RemoveFindings(undo, list, true);
     undo.close();
+    if (!complete) ReportUndoFailure(undo.path(), true);
 }
 
 void RemoveAllEntries(IResultList& list, IStatusSink& status, const std::string& undoFolder) {
@@ -86,15 +90,12 @@ void RemoveAllEntries(IResultList& list, IStatusSink& status, const std::string&
         return;
     UndoFile undo;
     if (!OpenUndoFile(undo, undoFolder)) return;
-    while (list.Count() > 0) {
-        if (!RemoveRegFinding(undo, list, 0)) {
-            undo.close();
-            ReportUndoFailure(undo.path(), true);
-            return;
-        }
-        list.DeleteRow(0);
-    }
+    bool complete = RemoveFindings(undo, list, false);
     undo.close();
+    if (!complete) {
+        ReportUndoFailure(undo.path(), true);
+        return;
+    }
     MessageBoxText("Undo information has been saved in the program's folder\ndouble-click on it to undo the changes made now",
                    MB_OK);
 }

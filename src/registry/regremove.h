@@ -14,6 +14,11 @@ std::string ProgramFolder();
 // deleted nothing, when the export could not be written completely.
 bool RemoveRegFinding(UndoFile& undoFile, const IResultList& list, int row);
 
+// Removes the selected rows (or all rows) one after the other, first row first, through an open
+// undo file, deleting each row once its entry is removed. Stops at the first row that could not
+// be written to the undo file, leaving it and the rows after it; false then.
+bool RemoveFindings(UndoFile& undoFile, IResultList& list, bool selectedOnly);
+
 // "Remove Selected" and "Remove All": ask, open the undo file in `undoFolder`, remove and drop
 // the rows. When the undo file cannot be opened or written, they stop before deleting anything
 // more and tell the user.

@@ -23,7 +23,7 @@ std::string RegKeyFullName(HKEY root, const std::string& keyPath);
 class UndoFile {
 public:
     UndoFile() = default;
-    ~UndoFile() { close(); }
+    virtual ~UndoFile() { close(); }
     UndoFile(const UndoFile&) = delete;
     UndoFile& operator=(const UndoFile&) = delete;
 
@@ -39,10 +39,12 @@ public:
     bool ExportKey(HKEY root, const std::string& keyPath);
     bool ExportValue(HKEY root, const std::string& keyPath, const std::string& valueName);
 
-private:
-    // Appends `text` with every line end written as CR LF.
-    bool Write(const std::string& text);
+protected:
+    // Appends `text` with every line end written as CR LF: the one place where bytes reach the
+    // file (a test stands a failing disk in here).
+    virtual bool Write(const std::string& text);
 
+private:
     HANDLE file_ = INVALID_HANDLE_VALUE;
     std::string path_;
 };
