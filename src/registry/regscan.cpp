@@ -102,10 +102,12 @@ void CRegistryScan::WalkRegistryKey(HKEY root, const std::string& subPath) {
 
 bool CRegistryScan::ReadLongValue(HKEY key, DWORD index, bool (*wantData)(DWORD type)) {
     for (int attempt = 0; attempt < 4; ++attempt) {
-        DWORD maxName = 0, maxData = 0;
+        DWORD maxName = 0;
         if (::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
-                               &maxData, nullptr, nullptr) != ERROR_SUCCESS)
+                               nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             return false;
+        // A name may take two bytes per character in the ANSI code page.
+        maxName = maxName * 2 + 1;
         longName_.assign(maxName + 2, '\0');
         DWORD nameLen = maxName + 1, size = 0;
         type_ = REG_NONE;

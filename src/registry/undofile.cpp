@@ -165,27 +165,30 @@ bool UndoFile::ExportKey(HKEY root, const std::string& keyPath) {
     }
     // The key's own header comes even when it has no values, so an empty key comes back too.
     if (ok) ok = ExportValue(root, keyPath, "");
+    // Value names of any length; a name may take two bytes per character in the ANSI code page.
     std::vector<char> name;
-    DWORD maxName = 0;
-    bool sized = false;
+    DWORD capacity = 0;
+    int retries = 0;
     for (DWORD index = 0; ok;) {
-        if (!sized) {
+        if (capacity == 0) {
+            DWORD maxName = 0;
             ok = ::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
                                     nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-            name.assign(maxName + 2, '\0');
-            sized = true;
             if (!ok) break;
+            capacity = maxName * 2 + 2;
         }
-        DWORD len = maxName + 1;
+        name.assign(capacity + 1, '\0');
+        DWORD len = capacity;
         rc = ::RegEnumValueA(key, index, name.data(), &len, nullptr, nullptr, nullptr, nullptr);
         if (rc == ERROR_NO_MORE_ITEMS) break;
-        if (rc == ERROR_MORE_DATA) {
-            // A longer name was added meanwhile: size the buffer again and retry this index.
-            sized = false;
+        if (rc == ERROR_MORE_DATA && ++retries < 8) {
+            // A longer name was added meanwhile.
+            capacity *= 2;
             continue;
         }
         ok = rc == ERROR_SUCCESS && ExportValue(root, keyPath, name.data());
         ++index;
+        retries = 0;
     }
     ::RegCloseKey(key);
     return ok;
