@@ -1,0 +1,35 @@
+#include "registry/regcommands.h"
+
+#include "framework/prompter.h"
+#include "registry/regremove.h"
+#include "registry/regscan.h"
+#include "widgets/progressdlg.h"
+
+void RunRegistryScan(CWrenlyView& view, IStatusSink& frame) {
+    CCancelDialog dialog(0);
+    dialog.create(MainWindow());
+    view.activeCancelDialog = &dialog;
+    CRegistryScan scan(view, dialog, frame, view.settings.regScan);
+    scan.listControl = view.m_hWnd;
+    scan.ScanRegistry();
+    view.activeCancelDialog = nullptr;
+    dialog.close();
+}
+
+void RunRegistryRemoveSelected(CWrenlyView& view, IStatusSink& frame) {
+    RemoveSelectedEntries(view, frame, ProgramFolder());
+}
+
+void RunRegistryRemoveAll(CWrenlyView& view, IStatusSink& frame) { RemoveAllEntries(view, frame, ProgramFolder()); }
+
+void RunRegistryBackup(CWrenlyView&, IStatusSink&) { BackupRegistry(); }
+
+bool RunRegistryCommand(UINT toolCommandId, CWrenlyView& view, IStatusSink& frame) {
+    switch (toolCommandId) {
+    case 3015: RunRegistryScan(view, frame); return true;
+    case 3016: RunRegistryRemoveSelected(view, frame); return true;
+    case 3017: RunRegistryRemoveAll(view, frame); return true;
+    case 3019: RunRegistryBackup(view, frame); return true;
+    default: return false;
+    }
+}

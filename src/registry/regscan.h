@@ -1,0 +1,99 @@
+// The registry cleaner's scan: walks the hives for string values that name missing files,
+// checks the shared DLL list, file associations and COM registrations, and adds one row to the
+// result list for every invalid entry found.
+#pragma once
+
+#include "app/services.h"
+#include "app/view.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Item data of a registry row: the root the key path is below, and what removal deletes.
+enum RegFindingFlags : DWORD {
+    kRegRootClasses = 0x01,
+    kRegRootCurrentUser = 0x02,
+    kRegRootLocalMachine = 0x04,
+    kRegRootUsers = 0x08,
+    kRegDeleteKey = 0x10,   // the key of column 1 with everything below it
+    kRegDeleteValue = 0x20, // the value of column 2 in the key of column 1
+};
+
+// Columns of a registry row.
+enum RegFindingColumn { kRegColLocation = 0, kRegColSubKey, kRegColValueName, kRegColData, kRegColInvalidEntry };
+
+// Images of the registry image list.
+enum RegRootImage { kImageLocalMachine = 0, kImageCurrentUser = 1, kImageUsers = 2, kImageClassesRoot = 3 };
+
+struct RegRootInfo {
+    const char* name;  // "HKEY_LOCAL_MACHINE"...
+    int image;
+    DWORD bit;
+};
+// The name, image and root bit of one of the four scanned roots; false for any other key.
+bool GetRegRootInfo(HKEY root, RegRootInfo& info);
+// The root a row's flags name (tested in the order HKLM, HKCU, HKU, HKCR); null when none.
+HKEY RegRootFromFlags(DWORD flags);
+
+class CRegistryScan {
+public:
+    CRegistryScan(IResultList& list, ICancelPoll& cancel, IStatusSink& status, const RegScanOptions& options);
+
+    // The whole "Scan" command after the cancel dialog exists: empties the list, runs the scans
+    // the switches ask for, and reports the total. Stops early when the poll says cancelled.
+    void ScanRegistry();
+
+    // Checks every REG_SZ/REG_EXPAND_SZ value below root\subPath, subkeys before values.
+    void WalkRegistryKey(HKEY root, const std::string& subPath);
+    void ScanKeyValues(HKEY root, HKEY key, const std::string& subPath);
+    void ScanSharedDlls(HKEY root, const std::string& subPath);
+    void AddRegFinding(const std::string& rootName, int image, const std::string& subKey, const std::string& valueName,
+                       const std::string& data, const std::string& invalidEntry, DWORD flags);
+    void FinishRegistryScan();
+
+    // File associations and COM registrations.
+    void ScanFileAssociations();
+    bool CheckProgIdClsid(const std::string& className);
+    void ScanClassIds(HKEY root);
+    void CheckClassId(HKEY root, const std::string& clsidPath);
+    bool CheckTypeLibVersion(const std::string& guidText, WORD major, WORD minor);
+
+    bool Cancelled() const { return cancelled_; }
+
+    // The list control whose columns are sized to their contents at the end (none in tests).
+    HWND listControl = nullptr;
+
+    // What the walks went through (for the benchmark).
+    unsigned long keysVisited = 0;
+    unsigned long valuesChecked = 0;
+
+private:
+    // Asks the cancel dialog; once it said stop, every later poll says so without asking.
+    bool Poll();
+    void SetMessage(const std::string& text) { status_.SetStatusText(text, 0); }
+    // Reads one value of the enumeration into the shared buffers; a value whose name or data
+    // does not fit them is read again with buffers of its real size, its data only when
+    // `wantData` says its type is looked at. 0, ERROR_NO_MORE_ITEMS or another error.
+    LONG ReadValue(HKEY key, DWORD index, bool (*wantData)(DWORD type));
+    bool ReadLongValue(HKEY key, DWORD index, bool (*wantData)(DWORD type));
+    bool Judge(const std::string& text, bool lenient) const;
+
+    IResultList& list_;
+    ICancelPoll& cancel_;
+    IStatusSink& status_;
+    RegScanOptions options_;
+    bool cancelled_ = false;
+
+    // Value name and data buffers shared by every level of a walk, so memory stays flat.
+    char name_[262];
+    BYTE data_[262];
+    DWORD type_ = 0;
+    DWORD dataSize_ = 0;
+    // Used instead of the fixed buffers for a value that does not fit them.
+    std::vector<char> longName_;
+    std::vector<BYTE> longData_;
+    const char* curName_ = nullptr;
+    const BYTE* curData_ = nullptr;
+};
