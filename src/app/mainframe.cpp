@@ -2,17 +2,100 @@
 
 #include "app/about.h"
 #include "app/app.h"
+#include "app/help.h"
 #include "framework/prompter.h"
 #include "framework/settings.h"
+#include "framework/strings.h"
+#include "registry/regcommands.h"
 #include "resource.h"
+#include "widgets/tipdlg.h"
+
+#include <mmsystem.h>
+#include <shellapi.h>
+
+#include <vector>
+
+const ToolInfo kTools[6] = {
+    {0, "Remove Unneeded Files", IDF_UNNEEDED_FILES, kListUnneededFiles, ID_TOOL_UNNEEDED_FILES},
+    {1, "Clean System Registry", IDF_REGISTRY, kListRegistry, ID_TOOL_REGISTRY},
+    {2, "AutoStart Programs", IDF_STARTUP, kListStartupPrograms, ID_TOOL_STARTUP},
+    {3, "Fix Invalid Shortcuts", IDF_SHORTCUTS, kListInvalidShortcuts, ID_TOOL_SHORTCUTS},
+    {4, "Erase Your History", IDF_HISTORY, kListHistory, ID_TOOL_HISTORY},
+    {5, "Find Duplicate Files", IDF_DUPLICATES, kListDuplicates, ID_TOOL_DUPLICATES},
+};
+
+const ToolItem kToolItems[20] = {
+    {2, "Refresh List", 1, 3013},   {2, "Update", 7, 3008},           {2, "Delete Selected", 0, 3011},
+    {2, "Delete All", 3, 3010},     {1, "Scan", 1, 3015},             {1, "Remove All", 6, 3017},
+    {1, "Remove Selected", 6, 3016}, {1, "Open With RegEdit", 12, 3020}, {1, "Backup", 5, 3019},
+    {0, "Scan", 1, 3029},           {0, "Delete Selected", 0, 3030},  {0, "Delete All", 3, 3031},
+    {3, "Scan", 1, 3021},           {3, "Fix All", 7, 3023},          {3, "Fix Selected", 7, 3022},
+    {3, "Delete Selected", 0, 3025}, {3, "Delete All", 3, 3024},      {4, "Start", 1, 3027},
+    {5, "Scan", 1, 3034},           {5, "Delete Selected", 0, 3033},
+};
 
 namespace {
-const UINT kMessageBarId = 30001;
-const UINT kStatusBarId = 59393;
-const UINT kViewId = 0xE900;
+
+const UINT_PTR kStartupNotifierTimer = 100;
+const UINT kViewId = 0xE900;        // first pane of the splitter
+const UINT kOutBarId = 0xE901;
+const UINT kRebarId = 0xE81C;
+const UINT kToolBarId = 0xE800;
+const int kMinWidth = 500;
+const int kMinHeight = 450;
+const char kIdlePrompt[] = "Press F1 for Help";
+const char kHomePage[] = "http://www.kelvo-utilities.example/";
+const char kDownloadFirst[] = "http://www.kelvo-utilities.example/download/KelvoUtils.zip";
+const char kDownloadSecond[] = "http://mirror.kelvo-utilities.example/download/KelvoUtils.zip";
+const char kDownloadSelector[] = "DownloadMirror";
+
+struct ColumnSpec { const char* title; int width; };
+
+std::vector<ColumnSpec> ColumnsFor(int listMode) {
+    switch (listMode) {
+    case kListRegistry:
+        return {{"Location", 120}, {"SubKey", 120}, {"ValueName", 120}, {"Data", 120}, {"Invalid Entry", 500}};
+    case kListStartupPrograms:
+        return {{"Program Name", 120}, {"Command Line", 120}, {"Location", 200}, {"Physical", 120}};
+    case kListInvalidShortcuts:
+        return {{"Name", 120}, {"Shortcut Location", 120}, {"Target Location", 120}, {"Description", 120}};
+    case kListUnneededFiles:
+        return {{"Name", 120}, {"Folder", 120}, {"Length", 120}};
+    case kListDuplicates:
+        return {{"Name", 120}, {"Path", 120}, {"Size", 120}};
+    case kListHistory:
+        return {{"Select Removal Options", 200}};
+    default:
+        return {};
+    }
+}
+
+// The help topic of each tool, by ScanMode.
+const int kToolHelpTopics[6] = {50, 20, 15, 40, 60, 30};
+
+void OpenAddress(const std::string& address) {
+    ::ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace
+
+void ApplyMinimumSize(const RECT& current, WINDOWPOS& pos) {
+    if (pos.flags & SWP_NOSIZE) return;
+    if (pos.cx < kMinWidth) {
+        // A left edge dragged inwards moves the window: keep the right edge where it was.
+        if (!(pos.flags & SWP_NOMOVE) && pos.x != current.left) pos.x = current.right - kMinWidth;
+        pos.cx = kMinWidth;
+    }
+    if (pos.cy < kMinHeight) {
+        if (!(pos.flags & SWP_NOMOVE) && pos.y != current.top) pos.y = current.bottom - kMinHeight;
+        pos.cy = kMinHeight;
+    }
 }
 
 CMainFrame::CMainFrame() {
+    taskNotify = ReadSettingInt("Settings", "tasknotify", 1) != 0;
+    playSound = ReadSettingInt("Settings", "playsound", 1) != 0;
+
     OnMessage(WM_CREATE, [this](WPARAM, LPARAM) { return OnCreate(); });
     OnMessage(WM_SIZE, [this](WPARAM, LPARAM) {
         Layout();
@@ -26,20 +109,115 @@ CMainFrame::CMainFrame() {
         ::PostQuitMessage(0);
         return LRESULT(0);
     });
+    OnMessage(WM_TIMER, [this](WPARAM w, LPARAM) {
+        OnTimer(w);
+        return LRESULT(0);
+    });
+    OnMessage(WM_WINDOWPOSCHANGING, [this](WPARAM, LPARAM l) {
+        if (!::IsIconic(m_hWnd)) ApplyMinimumSize(WindowRect(), *reinterpret_cast<WINDOWPOS*>(l));
+        return LRESULT(0);
+    });
+    OnMessage(WM_OUTBAR_NOTIFY, [this](WPARAM w, LPARAM l) {
+        if (w == kOutBarFolderChanged) OnFolderSelected(static_cast<int>(l));
+        else if (w == kOutBarItemClicked) OnItemClicked(static_cast<int>(l));
+        return LRESULT(0);
+    });
+    OnMessage(WM_INITMENUPOPUP, [this](WPARAM w, LPARAM) {
+        InitMenuPopup(reinterpret_cast<HMENU>(w));
+        return LRESULT(0);
+    });
+    OnMessage(WM_MENUSELECT, [this](WPARAM w, LPARAM l) {
+        UINT flags = HIWORD(w);
+        if (flags == 0xFFFF && !l) ShowIdlePrompt();
+        else if (!(flags & (MF_POPUP | MF_SEPARATOR))) ShowPrompt(LOWORD(w));
+        return LRESULT(0);
+    });
+    OnMessage(WM_EXITMENULOOP, [this](WPARAM, LPARAM) {
+        ShowIdlePrompt();
+        return LRESULT(0);
+    });
+    OnMessage(WM_SETFOCUS, [this](WPARAM, LPARAM) {
+        if (view_.IsWindow()) ::SetFocus(view_.m_hWnd);
+        return LRESULT(0);
+    });
+    OnNotify(kToolBarId, TBN_HOTITEMCHANGE, [this](NMHDR* h) {
+        auto* hot = reinterpret_cast<NMTBHOTITEM*>(h);
+        if (hot->dwFlags & HICF_LEAVING) ShowIdlePrompt();
+        else ShowPrompt(static_cast<UINT>(hot->idNew));
+        return LRESULT(0);
+    });
+    OnNotify(0, TTN_GETDISPINFOA, [this](NMHDR* h) {
+        auto* di = reinterpret_cast<NMTTDISPINFOA*>(h);
+        tipText_ = LoadStr(static_cast<UINT>(h->idFrom));
+        di->lpszText = const_cast<char*>(tipText_.c_str());
+        return LRESULT(0);
+    });
+
+    // Tool selection from the toolbar and accelerators.
+    for (const ToolInfo& t : kTools) {
+        int mode = t.scanMode;
+        OnCommand(t.selectCommand, [this, mode] { SelectToolFolder(mode); });
+    }
     OnCommand(ID_APP_ABOUTBOX, [] {
         CAboutDlg dlg;
         dlg.DoModal(MainWindow());
     });
+    OnCommand(ID_OPTIONS, [this] { OnOptions(); });
+    OnCommand(ID_CONFIG_DRIVES, [this] {
+        if (openOptionsSheet) openOptionsSheet(0);
+    });
+    OnCommand(ID_TOOLBAR_HELP, [this] { OnHelpForTool(); });
+    OnCommand(ID_HELP_TOPIC, [this] { OnHelpForTool(); });
+    OnCommand(ID_HELP_CONTENTS, [] { OpenHelpTopic(kHelpContents); });
+    OnCommand(ID_HELP_FAQ, [] { OpenHelpTopic(90); });
+    OnCommand(ID_HELP_LICENSE, [] { OpenHelpTopic(35); });
+    OnCommand(ID_HELP_TUTORIAL, [] { OpenHelpTopic(21); });
+    OnCommand(ID_VIEW_STATUSBAR, [this] {
+        if (!statusBar_) return;
+        ::ShowWindow(statusBar_, ::IsWindowVisible(statusBar_) ? SW_HIDE : SW_SHOW);
+        Layout();
+    });
+    OnCommand(ID_VIEW_SAVE_POSITION, [this] { savePositionOnExit = !savePositionOnExit; });
+    OnCommand(ID_VIEW_AUTOSIZE_COLUMNS, [this] { OnAutoSizeColumns(); });
+    OnCommand(ID_SUPPORT_FEEDBACK, [] { OpenAddress(std::string("mailto:") + kFeedbackAddress + "?subject=Feedback"); });
+    OnCommand(ID_SUPPORT_HOMEPAGE, [] { OpenAddress(kHomePage); });
+    OnCommand(ID_SUPPORT_DOWNLOAD, [] {
+        OpenAddress(ReadSettingInt("Settings", kDownloadSelector, 0) == 0 ? kDownloadFirst : kDownloadSecond);
+    });
+    OnCommand(ID_TIP_OF_THE_DAY, [this] { ShowTipOfTheDay(m_hWnd); });
+    OnCommand(ID_NEXT_PANE, [this] { NextPane(true); });
+    OnCommand(ID_PREV_PANE, [this] { NextPane(false); });
+
+    SetupToolCommands();
 }
 
 CMainFrame::~CMainFrame() {
     Destroy();
     if (messageFont_) ::DeleteObject(messageFont_);
+    if (outBarImages_) ::ImageList_Destroy(outBarImages_);
+    if (outBarSmallImages_) ::ImageList_Destroy(outBarSmallImages_);
+    if (toolImages_) ::ImageList_Destroy(toolImages_);
+    if (rebarBack_) ::DeleteObject(rebarBack_);
+}
+
+void CMainFrame::SetupToolCommands() {
+    // The scans run with the busy animation and end with the notify sound; the tools fill in
+    // `run` as they are wired in.
+    for (UINT id : {3015u, 3021u, 3027u, 3029u, 3034u}) {
+        commands[id].busyAnimation = true;
+        commands[id].notifySound = true;
+    }
+    for (UINT id : {3013u, 3008u}) commands[id].notifySound = true;
+
+    commands[3015].run = [this] { RunRegistryScan(view_, *this); };
+    commands[3016].run = [this] { RunRegistryRemoveSelected(view_, *this); };
+    commands[3017].run = [this] { RunRegistryRemoveAll(view_, *this); };
+    commands[3019].run = [this] { RunRegistryBackup(view_, *this); };
 }
 
 void CMainFrame::AdjustClass(WNDCLASSEXA& wc) const {
     wc.hIcon = ::LoadIconA(AppInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
-    wc.hbrBackground = nullptr;
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
 }
 
 bool CMainFrame::CreateFrame() {
@@ -54,49 +232,364 @@ bool CMainFrame::CreateFrame() {
 }
 
 LRESULT CMainFrame::OnCreate() {
-    if (!view_.CreateView(m_hWnd, kViewId)) return -1;
-    statusBar_ = ::CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
-                                   m_hWnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kStatusBarId)),
+    // The client area: the splitter with the outlook bar and the result list.
+    if (!splitter_.CreateSplitter(m_hWnd, IDW_SPLITTER)) return -1;
+    if (!view_.CreateView(splitter_.m_hWnd, kViewId)) return -1;
+    SetupOutBar();
+    if (!outBar_.m_hWnd) return -1;
+    splitter_.SetPanes(outBar_.m_hWnd, view_.m_hWnd);
+    // Selecting the first tool sets up the list; the message bar and notifier come later.
+    outBar_.setSelFolder(0);
+    RECT client = ClientRect();
+    splitter_.SetColumnInfo(0, 160, 0);
+    splitter_.SetColumnInfo(1, client.right / 4, 0);
+    splitter_.RecalcLayout();
+
+    if (!CreateToolBar()) return -1;
+    CreateRebar();
+
+    statusBar_ = ::CreateWindowExA(0, STATUSCLASSNAMEA, kIdlePrompt, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0,
+                                   0, m_hWnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDW_STATUS_BAR)),
                                    AppInstance(), nullptr);
-    messageBar_ = ::CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | CCS_TOP, 0, 0, 0, 0, m_hWnd,
-                                    reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kMessageBarId)), AppInstance(),
-                                    nullptr);
+    messageBar_ = ::CreateWindowExA(0, STATUSCLASSNAMEA, "",
+                                    WS_CHILD | WS_VISIBLE | CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER, 0, 0,
+                                    0, 0, m_hWnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDW_MESSAGE_BAR)),
+                                    AppInstance(), nullptr);
     if (!statusBar_ || !messageBar_) return -1;
+    int whole = -1;
+    if (!::SendMessageA(statusBar_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&whole))) return -1;
+    if (!::SendMessageA(messageBar_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&whole))) return -1;
     HFONT font = reinterpret_cast<HFONT>(::SendMessageA(messageBar_, WM_GETFONT, 0, 0));
     LOGFONTA lf {};
-    ::GetObjectA(font ? font : ::GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+    ::GetObjectA(font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
     lf.lfWeight = FW_BOLD;
     messageFont_ = ::CreateFontIndirectA(&lf);
     ::SendMessageA(messageBar_, WM_SETFONT, reinterpret_cast<WPARAM>(messageFont_), TRUE);
-    int whole = -1;
-    ::SendMessageA(messageBar_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&whole));
-    ::SendMessageA(statusBar_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&whole));
-    ::SendMessageA(statusBar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>("Press F1 for Help"));
-    view_.SetListMode(kListUnneededFiles);
+
+    CreateNotifier();
+    Layout();
     return 0;
 }
 
+void CMainFrame::SetupOutBar() {
+    RECT rc {0, 0, 160, 400};
+    outBar_.create(WS_CHILD | WS_VISIBLE, rc, splitter_.m_hWnd, kOutBarId, 0x140);
+    outBar_.setOwner(m_hWnd);
+    outBarImages_ = ::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 15, 1);
+    HBITMAP bmp = static_cast<HBITMAP>(::LoadImageA(AppInstance(), MAKEINTRESOURCEA(IDB_OUTBAR_IMAGES), IMAGE_BITMAP, 0,
+                                                    0, LR_CREATEDIBSECTION));
+    if (bmp) {
+        ::ImageList_AddMasked(outBarImages_, bmp, RGB(255, 0, 255));
+        ::DeleteObject(bmp);
+    }
+    outBarSmallImages_ = ::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 0, 1);
+    outBar_.setImageList(outBarImages_, 2);
+    outBar_.setImageList(outBarSmallImages_, 1);
+    outBar_.setAnimationSpeed(20);
+    outBar_.setItemTick(200);
+    for (const ToolInfo& t : kTools) outBar_.addFolder(t.caption, t.folderId);
+    for (const ToolItem& item : kToolItems) outBar_.insertItem(item.scanMode, -1, item.caption, item.image, item.commandId);
+}
+
+bool CMainFrame::CreateToolBar() {
+    // Toolbar resource: version, width, height, count, then the command of each button (0 for
+    // a separator).
+    HRSRC res = ::FindResourceA(AppInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME), MAKEINTRESOURCEA(10));
+    HGLOBAL mem = res ? ::LoadResource(AppInstance(), res) : nullptr;
+    const WORD* data = mem ? static_cast<const WORD*>(::LockResource(mem)) : nullptr;
+    if (!data || data[0] != 1) return false;
+    int count = data[3];
+    const WORD* ids = data + 4;
+
+    toolBar_ = ::CreateWindowExA(0, TOOLBARCLASSNAMEA, "",
+                                 WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TBSTYLE_FLAT | TBSTYLE_TRANSPARENT |
+                                     TBSTYLE_TOOLTIPS | CCS_NODIVIDER | CCS_NORESIZE | CCS_NOPARENTALIGN,
+                                 0, 0, 0, 0, m_hWnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kToolBarId)),
+                                 AppInstance(), nullptr);
+    if (!toolBar_) return false;
+    ::SendMessageA(toolBar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    toolImages_ = ::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 15, 1);
+    HBITMAP bmp = static_cast<HBITMAP>(::LoadImageA(AppInstance(), MAKEINTRESOURCEA(IDB_TOOLBAR_IMAGES), IMAGE_BITMAP,
+                                                    0, 0, LR_CREATEDIBSECTION));
+    if (bmp) {
+        ::ImageList_AddMasked(toolImages_, bmp, RGB(255, 0, 255));
+        ::DeleteObject(bmp);
+    }
+    ::SendMessageA(toolBar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolImages_));
+    ::SendMessageA(toolBar_, TB_SETDISABLEDIMAGELIST, 0, reinterpret_cast<LPARAM>(toolImages_));
+    std::vector<TBBUTTON> buttons;
+    int image = 0;
+    for (int i = 0; i < count; ++i) {
+        TBBUTTON b {};
+        if (ids[i] == 0) {
+            b.fsStyle = BTNS_SEP;
+        } else {
+            b.iBitmap = image++;
+            b.idCommand = ids[i];
+            b.fsState = TBSTATE_ENABLED;
+            b.fsStyle = BTNS_BUTTON;
+        }
+        buttons.push_back(b);
+    }
+    if (!::SendMessageA(toolBar_, TB_ADDBUTTONSA, buttons.size(), reinterpret_cast<LPARAM>(buttons.data())))
+        return false;
+    ::SendMessageA(toolBar_, TB_AUTOSIZE, 0, 0);
+    return true;
+}
+
+void CMainFrame::CreateRebar() {
+    rebar_ = ::CreateWindowExA(WS_EX_TOOLWINDOW, REBARCLASSNAMEA, "",
+                               WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | RBS_BANDBORDERS |
+                                   RBS_VARHEIGHT | CCS_NODIVIDER | CCS_TOP,
+                               0, 0, 0, 0, m_hWnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kRebarId)),
+                               AppInstance(), nullptr);
+    if (!rebar_) return;
+    ::SetParent(toolBar_, rebar_);
+    ::SendMessageA(toolBar_, TB_SETPARENT, reinterpret_cast<WPARAM>(m_hWnd), 0);
+
+    animation_ = ::CreateWindowExA(0, ANIMATE_CLASSA, "", WS_CHILD | WS_VISIBLE | ACS_TRANSPARENT, 0, 0, 48, 16, rebar_,
+                                   nullptr, AppInstance(), nullptr);
+    if (animation_)
+        ::SendMessageA(animation_, ACM_OPENA, reinterpret_cast<WPARAM>(AppInstance()),
+                       reinterpret_cast<LPARAM>(MAKEINTRESOURCEA(IDR_BUSY_AVI)));
+
+    rebarBack_ = ::LoadBitmapA(AppInstance(), MAKEINTRESOURCEA(IDB_REBAR_BACK));
+    SIZE size {};
+    ::SendMessageA(toolBar_, TB_GETMAXSIZE, 0, reinterpret_cast<LPARAM>(&size));
+    REBARBANDINFOA band {};
+    band.cbSize = sizeof band;
+    band.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_STYLE | RBBIM_SIZE | (rebarBack_ ? RBBIM_BACKGROUND : 0);
+    band.fStyle = RBBS_CHILDEDGE | RBBS_GRIPPERALWAYS;
+    band.hwndChild = toolBar_;
+    band.cxMinChild = size.cx;
+    band.cyMinChild = size.cy > 22 ? size.cy : 22;
+    band.cx = size.cx + 40;
+    band.hbmBack = rebarBack_;
+    ::SendMessageA(rebar_, RB_INSERTBANDA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&band));
+    if (animation_) {
+        REBARBANDINFOA anim {};
+        anim.cbSize = sizeof anim;
+        anim.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_STYLE;
+        anim.fStyle = RBBS_CHILDEDGE | RBBS_FIXEDSIZE;
+        anim.hwndChild = animation_;
+        anim.cxMinChild = 48;
+        anim.cyMinChild = 16;
+        ::SendMessageA(rebar_, RB_INSERTBANDA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&anim));
+    }
+}
+
+void CMainFrame::CreateNotifier() {
+    notifier_.CreateWnd(m_hWnd);
+    notifier_.LoadSkin(IDB_NOTIFIER_SKIN);
+    notifier_.SetFonts("tahoma", 85, 0, 0);
+    notifier_.SetColors(RGB(0, 0, 0), 0xC80000);
+    notifier_.SetTextArea(15, 30, notifier_.skinWidth - 10, notifier_.skinHeight - 30);
+}
+
 void CMainFrame::Layout() {
+    if (!splitter_.m_hWnd) return;
     RECT rc = ClientRect();
-    if (statusBar_) ::SendMessageA(statusBar_, WM_SIZE, 0, 0);
-    if (messageBar_) ::SendMessageA(messageBar_, WM_SIZE, 0, 0);
-    RECT sb {}, mb {};
-    if (statusBar_ && ::IsWindowVisible(statusBar_)) ::GetWindowRect(statusBar_, &sb);
-    if (messageBar_) ::GetWindowRect(messageBar_, &mb);
-    int top = mb.bottom - mb.top;
-    int bottom = rc.bottom - (sb.bottom - sb.top);
-    if (view_.IsWindow()) ::MoveWindow(view_.m_hWnd, 0, top, rc.right, bottom - top > 0 ? bottom - top : 0, TRUE);
+    int top = 0, bottom = rc.bottom;
+    if (rebar_) {
+        ::SendMessageA(rebar_, WM_SIZE, 0, 0);
+        RECT r;
+        ::GetWindowRect(rebar_, &r);
+        top = r.bottom - r.top;
+    }
+    if (messageBar_) {
+        HDC dc = ::GetDC(messageBar_);
+        HGDIOBJ old = ::SelectObject(dc, messageFont_);
+        TEXTMETRICA tm {};
+        ::GetTextMetricsA(dc, &tm);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(messageBar_, dc);
+        int h = tm.tmHeight + 8;
+        ::MoveWindow(messageBar_, 0, top, rc.right, h, TRUE);
+        top += h;
+    }
+    if (statusBar_ && ::IsWindowVisible(statusBar_)) {
+        ::SendMessageA(statusBar_, WM_SIZE, 0, 0);
+        RECT r;
+        ::GetWindowRect(statusBar_, &r);
+        bottom -= r.bottom - r.top;
+    }
+    ::MoveWindow(splitter_.m_hWnd, 0, top, rc.right, bottom > top ? bottom - top : 0, TRUE);
 }
 
 void CMainFrame::SetStatusText(const std::string& text, int target) {
-    HWND bar = target == 0 ? messageBar_ : statusBar_;
+    HWND bar = target == 0 ? messageBar_ : ::GetDlgItem(m_hWnd, IDW_STATUS_BAR);
     if (bar) ::SendMessageA(bar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void CMainFrame::ShowStartupTip() {}
+void CMainFrame::ShowNotifierText(const std::string& text) {
+    if (taskNotify && notifier_.IsWindow()) notifier_.ShowText(text, 200, 10000, 200);
+}
+
+void CMainFrame::ShowNotifierText(UINT stringId) {
+    if (!taskNotify) return;
+    if (notifier_.IsWindow()) notifier_.ShowText(LoadStr(stringId), 200, 10000, 200);
+    else if (m_hWnd) ::SetTimer(m_hWnd, kStartupNotifierTimer, 500, nullptr);
+}
+
+void CMainFrame::OnTimer(UINT_PTR id) {
+    if (id == kStartupNotifierTimer) {
+        ::KillTimer(m_hWnd, kStartupNotifierTimer);
+        ShowNotifierText(IDS_NOTIFY_UNNEEDED_FILES);
+    }
+}
+
+void CMainFrame::PlayNotifySound() {
+    if (playSound)
+        ::PlaySoundA(MAKEINTRESOURCEA(IDR_NOTIFY_WAVE), AppInstance(), SND_RESOURCE | SND_ASYNC);
+}
+
+void CMainFrame::StartBusyAnimation() {
+    if (animation_) ::SendMessageA(animation_, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, 0xFFFF));
+}
+
+void CMainFrame::StopBusyAnimation() {
+    if (animation_) ::SendMessageA(animation_, ACM_STOP, 0, 0);
+    Invalidate();
+}
+
+void CMainFrame::SetColumns(int listMode) {
+    int n = 0;
+    for (const ColumnSpec& c : ColumnsFor(listMode)) {
+        LVCOLUMNA col {};
+        col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
+        col.fmt = LVCFMT_LEFT;
+        col.cx = c.width;
+        col.pszText = const_cast<char*>(c.title);
+        col.iSubItem = n;
+        view_.Send(LVM_INSERTCOLUMNA, n++, reinterpret_cast<LPARAM>(&col));
+    }
+}
+
+void CMainFrame::OnFolderSelected(int folder) {
+    CWrenlyView* view = GetListView();
+    if (!view) return;
+    if (messageBar_) SetStatusText("", 0);
+    if (notifier_.IsWindow()) notifier_.HideNow();
+    UINT folderId = outBar_.getFolderData(folder);
+    if (folderId < IDF_STARTUP || folderId > IDF_DUPLICATES) return;
+
+    ::SetWindowLongA(view->m_hWnd, GWL_STYLE,
+                     (::GetWindowLongA(view->m_hWnd, GWL_STYLE) & ~LVS_TYPEMASK) | LVS_REPORT);
+    view->DeleteAll();
+    for (int n = view->ColumnCount(); n > 0; --n) view->Send(LVM_DELETECOLUMN, 0);
+
+    auto checkBoxes = [view](bool on) {
+        view->Send(LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, on ? LVS_EX_CHECKBOXES : 0);
+    };
+    switch (folderId) {
+    case IDF_STARTUP:
+        // The check boxes go on before the scan fills the rows, so the states it sets stay.
+        SetColumns(kListStartupPrograms);
+        view->SetListMode(kListStartupPrograms);
+        checkBoxes(true);
+        if (scanStartupPrograms) scanStartupPrograms();
+        break;
+    case IDF_REGISTRY:
+        view->SetListMode(kListRegistry);
+        checkBoxes(false);
+        SetColumns(kListRegistry);
+        ShowNotifierText(IDS_NOTIFY_REGISTRY);
+        break;
+    case IDF_UNNEEDED_FILES:
+        view->SetListMode(kListUnneededFiles);
+        ShowNotifierText(IDS_NOTIFY_UNNEEDED_FILES);
+        checkBoxes(false);
+        SetColumns(kListUnneededFiles);
+        break;
+    case IDF_SHORTCUTS:
+        view->SetListMode(kListInvalidShortcuts);
+        checkBoxes(false);
+        SetColumns(kListInvalidShortcuts);
+        break;
+    case IDF_HISTORY:
+        view->SetListMode(kListHistory);
+        checkBoxes(true);
+        SetColumns(kListHistory);
+        if (fillHistoryItems) fillHistoryItems();
+        break;
+    case IDF_DUPLICATES:
+        view->SetListMode(kListDuplicates);
+        checkBoxes(false);
+        SetColumns(kListDuplicates);
+        break;
+    }
+}
+
+void CMainFrame::OnItemClicked(int item) {
+    RunToolCommand(outBar_.getItemData(item));
+}
+
+void CMainFrame::RunToolCommand(UINT toolCommandId) {
+    ::SetCapture(m_hWnd);
+    CWrenlyView* view = GetListView();
+    if (!view) return;
+    auto it = commands.find(toolCommandId);
+    if (it == commands.end() || !it->second.run) return;
+    // The entry may be replaced while the command runs: keep a copy.
+    ToolCommand cmd = it->second;
+    if (cmd.busyAnimation) StartBusyAnimation();
+    cmd.run();
+    if (cmd.busyAnimation) StopBusyAnimation();
+    if (cmd.notifySound) PlayNotifySound();
+    if (CWrenlyView* v = GetListView()) v->Invalidate();
+    if (toolBar_) ::InvalidateRect(toolBar_, nullptr, TRUE);
+    if (animation_) ::InvalidateRect(animation_, nullptr, TRUE);
+}
+
+void CMainFrame::SelectToolFolder(int scanMode) { outBar_.setSelFolder(scanMode); }
+
+void CMainFrame::ShowIdlePrompt() {
+    if (statusBar_) ::SendMessageA(statusBar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(kIdlePrompt));
+}
+
+void CMainFrame::ShowPrompt(UINT id) {
+    std::string prompt = LoadStr(id);
+    if (prompt.empty()) prompt = kIdlePrompt;
+    if (statusBar_) ::SendMessageA(statusBar_, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(prompt.c_str()));
+}
+
+void CMainFrame::OnOptions() {
+    if (ReadSettingInt("Settings", "CtxMnuOptionsTip", 0) == 0) {
+        WriteSettingInt("Settings", "CtxMnuOptionsTip", 1);
+        MessageBoxText("Tip:-  right-click on the listview for quick access to options");
+    }
+    if (openOptionsSheet) openOptionsSheet(0);
+}
+
+void CMainFrame::OnHelpForTool() {
+    int folder = outBar_.m_hWnd ? outBar_.getSelFolder() : -1;
+    if (folder >= 0 && folder < 6) OpenHelpTopic(kToolHelpTopics[folder]);
+    else OpenHelpTopic(kHelpContents);
+}
+
+void CMainFrame::OnAutoSizeColumns() {
+    HCURSOR old = ::SetCursor(::LoadCursor(nullptr, IDC_WAIT));
+    int n = view_.ColumnCount();
+    for (int i = 0; i < n; ++i)
+        view_.Send(LVM_SETCOLUMNWIDTH, i, i == n - 1 ? LVSCW_AUTOSIZE_USEHEADER : LVSCW_AUTOSIZE);
+    ::SetCursor(old);
+}
+
+void CMainFrame::NextPane(bool) {
+    HWND focus = ::GetFocus();
+    ::SetFocus(focus == view_.m_hWnd ? outBar_.m_hWnd : view_.m_hWnd);
+}
+
+void CMainFrame::InitMenuPopup(HMENU menu) {
+    ::CheckMenuItem(menu, ID_VIEW_STATUSBAR,
+                    MF_BYCOMMAND | (statusBar_ && ::IsWindowVisible(statusBar_) ? MF_CHECKED : MF_UNCHECKED));
+    ::CheckMenuItem(menu, ID_VIEW_SAVE_POSITION, MF_BYCOMMAND | (savePositionOnExit ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void CMainFrame::ShowStartupTip() { ShowTipAtStartup(m_hWnd); }
 
 void CMainFrame::OnClose() {
-    if (savePositionOnExit_ && !::IsZoomed(m_hWnd) && !::IsIconic(m_hWnd)) {
+    if (savePositionOnExit && !::IsZoomed(m_hWnd) && !::IsIconic(m_hWnd)) {
         RECT rc = WindowRect();
         WriteSettingInt("Settings", "x", rc.left);
         WriteSettingInt("Settings", "y", rc.top);

@@ -1,11 +1,41 @@
-// The main window: menu, result list and the services every tool uses.
+// The main window: menu, rebar with toolbar and busy animation, message bar, status bar, and
+// the splitter with the tool selector (outlook bar) on the left and the result list on the
+// right. Owns the services every tool uses at the end of its work.
 #pragma once
 
 #include "app/services.h"
+#include "app/splitter.h"
 #include "app/view.h"
 #include "framework/window.h"
+#include "widgets/notifier.h"
+#include "widgets/outbar.h"
 
+#include <functional>
+#include <map>
 #include <string>
+
+// The six tools in the order of their folders in the outlook bar (a tool's ScanMode).
+struct ToolInfo {
+    int scanMode;
+    const char* caption;
+    UINT folderId;    // ToolFolderId
+    int listMode;
+    UINT selectCommand;
+};
+extern const ToolInfo kTools[6];
+
+// One command item of a tool's folder.
+struct ToolItem {
+    int scanMode;
+    const char* caption;
+    int image;
+    UINT commandId;   // ToolCommandId
+};
+extern const ToolItem kToolItems[20];
+
+// The window rectangle that results from a move or resize, kept at least 500 x 450; `current`
+// is where the window is now, so a left or top edge dragged inwards keeps the opposite edge.
+void ApplyMinimumSize(const RECT& current, WINDOWPOS& pos);
 
 class CMainFrame : public CWindowImpl, public IStatusSink {
 public:
@@ -16,10 +46,47 @@ public:
     bool CreateFrame();
 
     CWrenlyView* GetListView() { return view_.IsWindow() ? &view_ : nullptr; }
+    CGfxOutBarCtrl& OutBar() { return outBar_; }
+    CTaskbarNotifier& Notifier() { return notifier_; }
+    HWND MessageBar() const { return messageBar_; }
+    HWND StatusBar() const { return statusBar_; }
+    HWND ToolBar() const { return toolBar_; }
+    HWND BusyAnimation() const { return animation_; }
+    CSplitterWnd& Splitter() { return splitter_; }
+
+    // Services for the tools.
     void SetStatusText(const std::string& text, int target) override;
-    void ShowNotifierText(const std::string& text) override {}
+    void ShowNotifierText(const std::string& text) override;
+    void ShowNotifierText(UINT stringId);
+    void PlayNotifySound();
+    void StartBusyAnimation();
+    void StopBusyAnimation();
+    void RunToolCommand(UINT toolCommandId);
+
     // Shows the tip of the day when the user has not turned it off.
     void ShowStartupTip();
+
+    bool taskNotify;
+    bool playSound;
+    bool savePositionOnExit = true;
+
+    // A tool command: what runs, and whether the busy animation and the notify sound frame it.
+    struct ToolCommand {
+        bool busyAnimation = false;
+        bool notifySound = false;
+        std::function<void()> run;
+    };
+    // The commands by ToolCommandId; ids without an entry run nothing.
+    std::map<UINT, ToolCommand> commands;
+    // What selecting a tool does besides setting up the list.
+    std::function<void()> scanStartupPrograms;
+    std::function<void()> fillHistoryItems;
+    // The Options sheet on a page (filled in by the options dialog code).
+    std::function<void(int page)> openOptionsSheet;
+
+    // The folder-selected and item-clicked handlers the outlook bar's notification reaches.
+    void OnFolderSelected(int folder);
+    void OnItemClicked(int item);
 
 protected:
     const char* ClassName() const override { return "KelvoUtilsFrame"; }
@@ -27,12 +94,37 @@ protected:
 
 private:
     LRESULT OnCreate();
+    bool CreateToolBar();
+    void CreateRebar();
+    void CreateNotifier();
+    void SetupOutBar();
     void Layout();
     void OnClose();
+    void OnTimer(UINT_PTR id);
+    void SelectToolFolder(int scanMode);
+    void ShowIdlePrompt();
+    void ShowPrompt(UINT id);
+    void OnOptions();
+    void OnHelpForTool();
+    void OnAutoSizeColumns();
+    void NextPane(bool forward);
+    void InitMenuPopup(HMENU menu);
+    void SetColumns(int listMode);
+    void SetupToolCommands();
 
+    CSplitterWnd splitter_;
+    CGfxOutBarCtrl outBar_;
     CWrenlyView view_;
+    CTaskbarNotifier notifier_;
+    HIMAGELIST outBarImages_ = nullptr;
+    HIMAGELIST outBarSmallImages_ = nullptr;
+    HIMAGELIST toolImages_ = nullptr;
+    HWND rebar_ = nullptr;
+    HWND toolBar_ = nullptr;
+    HWND animation_ = nullptr;
     HWND statusBar_ = nullptr;
     HWND messageBar_ = nullptr;
     HFONT messageFont_ = nullptr;
-    bool savePositionOnExit_ = true;
+    HBITMAP rebarBack_ = nullptr;
+    std::string tipText_;
 };

@@ -1,0 +1,22 @@
+#include "app/help.h"
+
+#include "app/app.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+std::string HelpPagePath(const std::string& programFolder, int topic) {
+    std::string page = topic == kHelpContents ? "index.html" : "topic-" + std::to_string(topic) + ".html";
+    std::string path = programFolder + "\\help\\" + page;
+    // A topic without a page of its own falls back to the contents.
+    if (topic != kHelpContents && ::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        path = programFolder + "\\help\\index.html";
+    return path;
+}
+
+void OpenHelpTopic(int topic) {
+    char module[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, module, MAX_PATH);
+    std::string path = HelpPagePath(FolderOfPath(module), topic);
+    ::ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}

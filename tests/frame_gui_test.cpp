@@ -1,0 +1,357 @@
+// The main window: tool switching, command dispatch from the outlook bar, the frame's services,
+// menus and window placement.
+#include "app/help.h"
+#include "app/mainframe.h"
+#include "framework/prompter.h"
+#include "framework/settings.h"
+#include "framework/strings.h"
+#include "app/reghelpers.h"
+#include "resource.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+namespace {
+
+// The settings store on a scratch key for the whole program.
+class ScratchSettings {
+public:
+    ScratchSettings() : key_("frame") {
+        SetSettingsKey(key_.path().substr(std::string("Software\\").size()), "Kelvo Utils");
+    }
+    ~ScratchSettings() { SetSettingsKey("Kelvo Utils", "Kelvo Utils"); }
+
+private:
+    ScratchKey key_;
+};
+
+std::vector<std::string> ColumnTitles(CWrenlyView& v) {
+    std::vector<std::string> t;
+    for (int i = 0; i < v.ColumnCount(); ++i) t.push_back(v.ColumnTitle(i));
+    return t;
+}
+
+bool CheckBoxesOn(CWrenlyView& v) {
+    return (v.Send(LVM_GETEXTENDEDLISTVIEWSTYLE) & LVS_EX_CHECKBOXES) != 0;
+}
+
+LPARAM At(POINT p) { return MAKELPARAM(p.x, p.y); }
+POINT Centre(const RECT& r) { return POINT {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+class FrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        prompts = std::make_unique<ScriptedPrompter>();
+        frame = std::make_unique<CMainFrame>();
+        frame->scanStartupPrograms = [this] { ++startupScans; };
+        frame->fillHistoryItems = [this] { ++historyFills; };
+        for (auto& c : frame->commands) {
+            UINT id = c.first;
+            c.second.run = [this, id] { ran.push_back(id); };
+        }
+        ASSERT_TRUE(frame->CreateFrame());
+        SetMainWindow(frame->m_hWnd);
+        frame->Show(SW_SHOW);
+        frame->Update();
+    }
+    void TearDown() override {
+        SetMainWindow(nullptr);
+        if (frame->IsWindow()) ::DestroyWindow(frame->m_hWnd);
+        // Leave no quit message behind for the next test.
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
+        frame.reset();
+    }
+    void ClickBar(POINT pt) {
+        CGfxOutBarCtrl& bar = frame->OutBar();
+        ::PostMessageA(bar.m_hWnd, WM_LBUTTONUP, 0, At(pt));
+        bar.Send(WM_LBUTTONDOWN, MK_LBUTTON, At(pt));
+        PumpFor(20);
+    }
+
+    ScratchSettings settings;
+    std::unique_ptr<ScriptedPrompter> prompts;
+    std::unique_ptr<CMainFrame> frame;
+    int startupScans = 0;
+    int historyFills = 0;
+    std::vector<UINT> ran;
+};
+
+}  // namespace
+
+TEST_F(FrameTest, FirstToolIsSetUpAtCreation) {
+    CWrenlyView* v = frame->GetListView();
+    ASSERT_TRUE(v);
+    EXPECT_EQ(kListUnneededFiles, v->ListMode);
+    EXPECT_EQ(0, frame->OutBar().getSelFolder());
+    EXPECT_EQ((std::vector<std::string> {"Name", "Folder", "Length"}), ColumnTitles(*v));
+    EXPECT_EQ("Kelvo Utilities v1.3", frame->Text());
+    EXPECT_EQ(6, frame->OutBar().getFolderCount());
+    EXPECT_EQ(0, startupScans);
+}
+
+TEST_F(FrameTest, EachToolSetsItsColumnsModeAndCheckBoxes) {
+    struct Expect { int folder; int mode; std::vector<std::string> titles; std::vector<int> widths; bool checks; };
+    const std::vector<Expect> all = {
+        {0, kListUnneededFiles, {"Name", "Folder", "Length"}, {120, 120}, false},
+        {1, kListRegistry, {"Location", "SubKey", "ValueName", "Data", "Invalid Entry"}, {120, 120, 120, 120}, false},
+        {2, kListStartupPrograms, {"Program Name", "Command Line", "Location", "Physical"}, {120, 120, 200}, true},
+        {3, kListInvalidShortcuts, {"Name", "Shortcut Location", "Target Location", "Description"}, {120, 120, 120}, false},
+        {4, kListHistory, {"Select Removal Options"}, {}, true},
+        {5, kListDuplicates, {"Name", "Path", "Size"}, {120, 120}, false},
+    };
+    CWrenlyView* v = frame->GetListView();
+    for (const Expect& e : all) {
+        v->AddRow({"left over"}, 0, 0);
+        frame->OutBar().setSelFolder(e.folder);
+        EXPECT_EQ(e.mode, v->ListMode) << e.folder;
+        EXPECT_EQ(e.titles, ColumnTitles(*v)) << e.folder;
+        // The last column fills the view; the others keep their widths.
+        for (size_t i = 0; i < e.widths.size(); ++i)
+            EXPECT_EQ(e.widths[i], v->Send(LVM_GETCOLUMNWIDTH, i)) << e.folder << " column " << i;
+        EXPECT_EQ(e.checks, CheckBoxesOn(*v)) << e.folder;
+        EXPECT_EQ(0, v->Count()) << "a tool switch empties the list";
+        EXPECT_EQ(frame->OutBar().getFolderData(e.folder), kTools[e.folder].folderId);
+    }
+    EXPECT_EQ(1, historyFills);
+}
+
+TEST_F(FrameTest, OnlyTheStartupToolScansAndEverySelectionScansAgain) {
+    for (int folder : {0, 1, 3, 4, 5}) frame->OutBar().setSelFolder(folder);
+    EXPECT_EQ(0, startupScans);
+    frame->OutBar().setSelFolder(2);
+    frame->OutBar().setSelFolder(2);
+    EXPECT_EQ(2, startupScans);
+    EXPECT_TRUE(ran.empty()) << "no tool command runs on selection";
+    // The toolbar and accelerator commands select through the bar.
+    frame->Send(WM_COMMAND, ID_TOOL_STARTUP);
+    EXPECT_EQ(3, startupScans);
+    frame->Send(WM_COMMAND, ID_TOOL_DUPLICATES);
+    EXPECT_EQ(5, frame->OutBar().getSelFolder());
+    frame->Send(WM_COMMAND, ID_TOOL_SHORTCUTS);
+    EXPECT_EQ(3, frame->OutBar().getSelFolder());
+    frame->Send(WM_COMMAND, ID_TOOL_HISTORY);
+    EXPECT_EQ(4, frame->OutBar().getSelFolder());
+}
+
+TEST_F(FrameTest, ClickingAnItemRunsItsCommandAndGapsRunNothing) {
+    frame->OutBar().setSelFolder(1);
+    CGfxOutBarCtrl& bar = frame->OutBar();
+    const std::vector<UINT> registryItems = {3015, 3017, 3016, 3020, 3019};
+    ASSERT_EQ(5, bar.getItemCount());
+    // Give every registry command a recorder, also the ones without a default entry.
+    for (UINT id : registryItems) {
+        frame->commands[id].run = [this, id] { ran.push_back(id); };
+    }
+    for (int i = 0; i < 5; ++i) ClickBar(Centre(bar.itemRect(i)));
+    EXPECT_EQ(registryItems, ran);
+    EXPECT_EQ(nullptr, ::GetCapture()) << "the bar releases the capture the command took";
+
+    ran.clear();
+    RECT a = bar.itemRect(0), b = bar.itemRect(1);
+    ClickBar(POINT {(a.left + a.right) / 2, (a.bottom + b.top) / 2});
+    RECT last = bar.itemRect(4);
+    ClickBar(POINT {(last.left + last.right) / 2, last.bottom + 20});
+    EXPECT_TRUE(ran.empty());
+}
+
+TEST_F(FrameTest, ScanCommandsRunWithTheBusyAnimationAndUnknownIdsDoNothing) {
+    bool playingDuringScan = false;
+    frame->commands[3029].run = [&] {
+        // The animation control answers ACM_PLAY only with a clip open; its state shows in the
+        // command as a running timer or thread, so we only check the frame's own flags here.
+        playingDuringScan = frame->commands[3029].busyAnimation;
+    };
+    frame->RunToolCommand(3029);
+    EXPECT_TRUE(playingDuringScan);
+    EXPECT_TRUE(frame->commands[3027].notifySound);
+    EXPECT_TRUE(frame->commands[3013].notifySound);
+    EXPECT_FALSE(frame->commands[3016].notifySound);
+    for (UINT id : {3009u, 3012u, 3014u, 3018u, 3026u, 3028u, 3032u, 4000u}) frame->RunToolCommand(id);
+    EXPECT_TRUE(ran.empty());
+    ::ReleaseCapture();
+}
+
+TEST_F(FrameTest, StatusTextGoesToTheMessageBarOrTheStatusBar) {
+    char buf[256];
+    frame->SetStatusText("Scanning HKEY_CURRENT_USER", 0);
+    ::SendMessageA(frame->MessageBar(), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(buf));
+    EXPECT_STREQ("Scanning HKEY_CURRENT_USER", buf);
+    frame->SetStatusText("Total Invalid entries found: 3", 1);
+    ::SendMessageA(frame->StatusBar(), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(buf));
+    EXPECT_STREQ("Total Invalid entries found: 3", buf);
+    EXPECT_EQ(IDW_MESSAGE_BAR, ::GetDlgCtrlID(frame->MessageBar()));
+    EXPECT_EQ(IDW_STATUS_BAR, ::GetDlgCtrlID(frame->StatusBar()));
+    // The message bar draws bold and is cleared by a tool switch.
+    LOGFONTA lf {};
+    ::GetObjectA(reinterpret_cast<HFONT>(::SendMessageA(frame->MessageBar(), WM_GETFONT, 0, 0)), sizeof lf, &lf);
+    EXPECT_EQ(FW_BOLD, lf.lfWeight);
+    frame->OutBar().setSelFolder(3);
+    ::SendMessageA(frame->MessageBar(), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(buf));
+    EXPECT_STREQ("", buf);
+}
+
+TEST_F(FrameTest, NotifierTextsFollowTheTaskbarSetting) {
+    frame->OutBar().setSelFolder(1);
+    EXPECT_EQ(LoadStr(IDS_NOTIFY_REGISTRY), frame->Notifier().text);
+    EXPECT_TRUE(::IsWindowVisible(frame->Notifier().m_hWnd));
+    frame->OutBar().setSelFolder(3);
+    EXPECT_EQ(NotifierState::Hidden, frame->Notifier().state) << "a tool switch hides the popup";
+    EXPECT_FALSE(::IsWindowVisible(frame->Notifier().m_hWnd));
+    frame->taskNotify = false;
+    frame->ShowNotifierText("nothing");
+    frame->OutBar().setSelFolder(0);
+    EXPECT_FALSE(::IsWindowVisible(frame->Notifier().m_hWnd));
+    EXPECT_NE("nothing", frame->Notifier().text);
+}
+
+TEST_F(FrameTest, StartupNotifierComesHalfASecondAfterCreation) {
+    // At creation the first tool asked for its message before the popup existed: timer 100.
+    EXPECT_FALSE(::IsWindowVisible(frame->Notifier().m_hWnd));
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(frame->Notifier().m_hWnd) != FALSE; }, 3000));
+    EXPECT_EQ(LoadStr(IDS_NOTIFY_UNNEEDED_FILES), frame->Notifier().text);
+}
+
+TEST_F(FrameTest, MinimumSizeAndFirstRunPlace) {
+    ASSERT_EQ(1024, ::GetSystemMetrics(SM_CXSCREEN));
+    ASSERT_EQ(768, ::GetSystemMetrics(SM_CYSCREEN));
+    RECT rc = frame->WindowRect();
+    EXPECT_EQ(86, rc.left);
+    EXPECT_EQ(64, rc.top);
+    EXPECT_EQ(853, rc.right - rc.left);
+    EXPECT_EQ(640, rc.bottom - rc.top);
+
+    ::SetWindowPos(frame->m_hWnd, nullptr, 0, 0, 300, 200, SWP_NOMOVE | SWP_NOZORDER);
+    rc = frame->WindowRect();
+    EXPECT_EQ(500, rc.right - rc.left);
+    EXPECT_EQ(450, rc.bottom - rc.top);
+
+    // A left edge dragged inwards keeps the right edge where it was.
+    RECT current {100, 100, 700, 600};
+    WINDOWPOS pos {};
+    pos.x = 350;
+    pos.y = 100;
+    pos.cx = 350;
+    pos.cy = 500;
+    ApplyMinimumSize(current, pos);
+    EXPECT_EQ(200, pos.x);
+    EXPECT_EQ(500, pos.cx);
+    pos = WINDOWPOS {};
+    pos.x = 100;
+    pos.y = 300;
+    pos.cx = 600;
+    pos.cy = 300;
+    ApplyMinimumSize(current, pos);
+    EXPECT_EQ(150, pos.y);
+    EXPECT_EQ(450, pos.cy);
+    pos = WINDOWPOS {};
+    pos.flags = SWP_NOSIZE;
+    pos.cx = 10;
+    ApplyMinimumSize(current, pos);
+    EXPECT_EQ(10, pos.cx);
+}
+
+TEST_F(FrameTest, ClosingSavesThePlaceUnlessTurnedOffOrMaximised) {
+    ::SetWindowPos(frame->m_hWnd, nullptr, 40, 30, 640, 500, SWP_NOZORDER);
+    frame->Send(WM_CLOSE);
+    EXPECT_EQ(40, ReadSettingInt("Settings", "x", -1));
+    EXPECT_EQ(30, ReadSettingInt("Settings", "y", -1));
+    EXPECT_EQ(640, ReadSettingInt("Settings", "cx", -1));
+    EXPECT_EQ(500, ReadSettingInt("Settings", "cy", -1));
+
+    // The next window opens there; turning the saving off keeps the old place.
+    CMainFrame second;
+    second.scanStartupPrograms = [] {};
+    ASSERT_TRUE(second.CreateFrame());
+    RECT rc = second.WindowRect();
+    EXPECT_EQ(40, rc.left);
+    EXPECT_EQ(640, rc.right - rc.left);
+    EXPECT_TRUE(second.savePositionOnExit);
+    second.Send(WM_COMMAND, ID_VIEW_SAVE_POSITION);
+    EXPECT_FALSE(second.savePositionOnExit);
+    ::SetWindowPos(second.m_hWnd, nullptr, 10, 10, 700, 520, SWP_NOZORDER);
+    second.Send(WM_CLOSE);
+    EXPECT_EQ(40, ReadSettingInt("Settings", "x", -1));
+
+    CMainFrame third;
+    third.scanStartupPrograms = [] {};
+    ASSERT_TRUE(third.CreateFrame());
+    third.Show(SW_MAXIMIZE);
+    third.Send(WM_CLOSE);
+    EXPECT_EQ(640, ReadSettingInt("Settings", "cx", -1));
+}
+
+TEST_F(FrameTest, MenuChecksFollowStatusBarAndSavePosition) {
+    HMENU view = ::GetSubMenu(::GetMenu(frame->m_hWnd), 0);
+    frame->Send(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(view), 0);
+    EXPECT_TRUE(::GetMenuState(view, ID_VIEW_STATUSBAR, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_TRUE(::GetMenuState(view, ID_VIEW_SAVE_POSITION, MF_BYCOMMAND) & MF_CHECKED);
+    frame->Send(WM_COMMAND, ID_VIEW_STATUSBAR);
+    frame->Send(WM_COMMAND, ID_VIEW_SAVE_POSITION);
+    frame->Send(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(view), 0);
+    EXPECT_FALSE(::IsWindowVisible(frame->StatusBar()));
+    EXPECT_FALSE(::GetMenuState(view, ID_VIEW_STATUSBAR, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_FALSE(::GetMenuState(view, ID_VIEW_SAVE_POSITION, MF_BYCOMMAND) & MF_CHECKED);
+    // Without the status bar the splitter reaches the bottom of the window.
+    RECT client = frame->ClientRect(), split;
+    ::GetWindowRect(frame->Splitter().m_hWnd, &split);
+    ::MapWindowPoints(nullptr, frame->m_hWnd, reinterpret_cast<POINT*>(&split), 2);
+    EXPECT_EQ(client.bottom, split.bottom);
+}
+
+TEST_F(FrameTest, OptionsHintAppearsOncePerUser) {
+    int sheets = 0;
+    frame->openOptionsSheet = [&](int page) {
+        EXPECT_EQ(0, page);
+        ++sheets;
+    };
+    frame->Send(WM_COMMAND, ID_OPTIONS);
+    frame->Send(WM_COMMAND, ID_OPTIONS);
+    frame->Send(WM_COMMAND, ID_CONFIG_DRIVES);
+    EXPECT_EQ(3, sheets);
+    ASSERT_EQ(1u, prompts->asked.size());
+    EXPECT_EQ("Tip:-  right-click on the listview for quick access to options", prompts->asked[0].text);
+    EXPECT_EQ(1, ReadSettingInt("Settings", "CtxMnuOptionsTip", 0));
+}
+
+TEST_F(FrameTest, ToolbarButtonsAndPrompts) {
+    HWND tb = frame->ToolBar();
+    ASSERT_TRUE(tb);
+    EXPECT_EQ(10, ::SendMessageA(tb, TB_BUTTONCOUNT, 0, 0));
+    const int expected[] = {32772, 32775, 32773, 32774, 32781, 32782, 0, 32777, 32780, 32776};
+    for (int i = 0; i < 10; ++i) {
+        TBBUTTON b {};
+        ::SendMessageA(tb, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&b));
+        EXPECT_EQ(expected[i], b.idCommand) << i;
+    }
+    // Fly-by prompts in the status bar.
+    NMTBHOTITEM hot {};
+    hot.hdr = {tb, 0xE800, static_cast<UINT>(TBN_HOTITEMCHANGE)};
+    hot.idNew = 32782;
+    frame->Send(WM_NOTIFY, 0xE800, reinterpret_cast<LPARAM>(&hot));
+    char buf[256];
+    ::SendMessageA(frame->StatusBar(), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(buf));
+    EXPECT_STREQ("Find duplicate copies of files", buf);
+    hot.dwFlags = HICF_LEAVING;
+    frame->Send(WM_NOTIFY, 0xE800, reinterpret_cast<LPARAM>(&hot));
+    ::SendMessageA(frame->StatusBar(), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(buf));
+    EXPECT_STREQ("Press F1 for Help", buf);
+}
+
+TEST(HelpPages, TopicFilesBesideTheProgram) {
+    char module[MAX_PATH];
+    ::GetModuleFileNameA(nullptr, module, MAX_PATH);
+    std::string folder(module);
+    folder.resize(folder.rfind('\\'));
+    for (int topic : {50, 20, 15, 40, 60, 30, 90, 35, 21, 32}) {
+        std::string page = HelpPagePath(folder, topic);
+        EXPECT_EQ(folder + "\\help\\topic-" + std::to_string(topic) + ".html", page);
+        EXPECT_TRUE(FileExists(page)) << page;
+    }
+    EXPECT_EQ(folder + "\\help\\index.html", HelpPagePath(folder, 0));
+    EXPECT_EQ(folder + "\\help\\index.html", HelpPagePath(folder, 77));
+    EXPECT_TRUE(FileExists(HelpPagePath(folder, 0)));
+}
