@@ -88,6 +88,18 @@ TEST_F(FrameTest, FirstToolIsSetUpAtCreation) {
     EXPECT_EQ(kListUnneededFiles, v->ListMode);
     EXPECT_EQ(0, frame->OutBar().getSelFolder());
     EXPECT_EQ((std::vector<std::string> {"Name", "Folder", "Length"}), ColumnTitles(*v));
+    EXPECT_EQ(120, v->Send(LVM_GETCOLUMNWIDTH, 0));
+    EXPECT_EQ(120, v->Send(LVM_GETCOLUMNWIDTH, 1));
+    // The columns start at the left edge of the list: nothing is scrolled away.
+    RECT first {};
+    ::SendMessageA(reinterpret_cast<HWND>(v->Send(LVM_GETHEADER)), HDM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first));
+    RECT header {};
+    ::GetWindowRect(reinterpret_cast<HWND>(v->Send(LVM_GETHEADER)), &header);
+    RECT list {};
+    ::GetClientRect(v->m_hWnd, &list);
+    ::MapWindowPoints(v->m_hWnd, nullptr, reinterpret_cast<POINT*>(&list), 2);
+    EXPECT_EQ(0, first.left);
+    EXPECT_EQ(list.left, header.left);
     EXPECT_EQ("Kelvo Utilities v1.3", frame->Text());
     EXPECT_EQ(6, frame->OutBar().getFolderCount());
     EXPECT_EQ(0, startupScans);

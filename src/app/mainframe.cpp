@@ -462,6 +462,7 @@ void CMainFrame::SetColumns(int listMode) {
         col.pszText = const_cast<char*>(c.title);
         col.iSubItem = n;
         view_.Send(LVM_INSERTCOLUMNA, n++, reinterpret_cast<LPARAM>(&col));
+        view_.columnWidths.push_back(c.width);
     }
 }
 
@@ -477,6 +478,7 @@ void CMainFrame::OnFolderSelected(int folder) {
                      (::GetWindowLongA(view->m_hWnd, GWL_STYLE) & ~LVS_TYPEMASK) | LVS_REPORT);
     view->DeleteAll();
     for (int n = view->ColumnCount(); n > 0; --n) view->Send(LVM_DELETECOLUMN, 0);
+    view->columnWidths.clear();
 
     auto checkBoxes = [view](bool on) {
         view->Send(LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, on ? LVS_EX_CHECKBOXES : 0);

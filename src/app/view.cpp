@@ -50,6 +50,9 @@ CWrenlyView::CWrenlyView() {
     OnMessage(WM_SIZE, [this](WPARAM, LPARAM) {
         LRESULT r = Default();
         int n = ColumnCount();
+        for (int i = 0; i + 1 < n && i < static_cast<int>(columnWidths.size()); ++i) {
+            if (Send(LVM_GETCOLUMNWIDTH, i) == 0 && columnWidths[i] > 0) Send(LVM_SETCOLUMNWIDTH, i, columnWidths[i]);
+        }
         if (n > 0) Send(LVM_SETCOLUMNWIDTH, n - 1, LVSCW_AUTOSIZE_USEHEADER);
         return r;
     });

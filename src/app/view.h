@@ -71,6 +71,10 @@ public:
     // Called when the duplicate finder's in-memory records must be dropped (tool switch).
     std::function<void()> clearDuplicateRecords;
 
+    // The widths the columns were inserted with. Columns inserted while the window is still
+    // being created can come out with no width at all; the next resize gives them theirs.
+    std::vector<int> columnWidths;
+
     HIMAGELIST RegistryImages() const { return registryImages_; }
 
     // IResultList
