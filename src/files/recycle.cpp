@@ -86,6 +86,8 @@ int ShellFileOperation::run(UINT function) {
 }
 
 int RecycleOneFile(const std::string& path) {
+    // Nothing to recycle; the shell would only ask whether to destroy what is not there.
+    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return 0;
     ShellFileOperation op;
     op.setFlags(FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING);
     op.addPath(ShellFileOperation::kSource, path);

@@ -67,7 +67,7 @@ ShellFileOperationFn SetShellFileOperationFunction(ShellFileOperationFn fn);
 
 // Sends one file to the Recycle Bin without the shell's question. When the file cannot be
 // recycled the shell asks before destroying it instead of deleting it silently. Answers 1 when
-// the shell reported success and nothing was aborted, else 0.
+// the shell reported success and nothing was aborted, else 0 (also for a missing file).
 int RecycleOneFile(const std::string& path);
 
 // "Delete Selected" of the unneeded files, invalid shortcuts and duplicate files tools
