@@ -309,3 +309,29 @@ TEST(TempFoldersToClean, TemporaryFolderAndWindowsTemp) {
         ASSERT_EQ(1u, folders.size()) << "walked once";
     }
 }
+
+TEST(WalkTempFolder, PollsOncePerEntryAndStopsAtOnce) {
+    ScratchTree t("temppoll");
+    t.File("a.txt", 1);
+    t.File("b.txt", 1);
+    t.File("c.txt", 1);
+    FileToolSettings settings;
+    RecordingStatus status;
+    {
+        FakeList list;
+        CountingCancel cancel;
+        CJunkScan scan(list, cancel, status, settings, kDefaults);
+        scan.WalkTempFolder(t.path());
+        EXPECT_EQ(5, cancel.polls) << "three files, \".\" and \"..\"";
+        EXPECT_EQ(3, list.Count());
+        EXPECT_EQ(3u, scan.junkTotalBytes);
+    }
+    {
+        FakeList list;
+        CountingCancel cancel(4);  // ".", "..", one file, then cancelled
+        CJunkScan scan(list, cancel, status, settings, kDefaults);
+        scan.WalkTempFolder(t.path());
+        EXPECT_EQ(4, cancel.polls);
+        EXPECT_EQ(1, list.Count());
+    }
+}
