@@ -1,0 +1,189 @@
+#include "files/junk.h"
+
+#include "framework/settings.h"
+#include "framework/strings.h"
+
+#include <mbstring.h>
+
+namespace {
+const char* const kDefaultEndings[] = {".tmp", ".gid", ".old", ".chk", ".$$$", "log.txt", ".dir",
+                                       ".fts", ".err", ".---", "~",       "$",    ".___", ".log"};
+const char* const kSetupWords[] = {"INSTAL", "REMOVE", "DEPLOY", "SETUP"};
+
+bool SameTextMb(const std::string& a, const std::string& b) {
+    return ::_mbsicmp(reinterpret_cast<const unsigned char*>(a.c_str()),
+                      reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
+}
+
+bool EndsWith(const std::string& s, const char* tail) {
+    size_t n = std::char_traits<char>::length(tail);
+    return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
+}
+
+std::string WithoutTrailingBackslashes(std::string s) {
+    while (!s.empty() && s.back() == '\\') s.pop_back();
+    return s;
+}
+
+// The long form of a path, so that it reads the same as the paths the drive walk builds.
+std::string LongPath(const std::string& path) {
+    char buf[MAX_PATH] = {};
+    DWORD n = ::GetLongPathNameA(path.c_str(), buf, MAX_PATH);
+    return (n > 0 && n < MAX_PATH) ? std::string(buf, n) : path;
+}
+}  // namespace
+
+std::vector<JunkEnding> DefaultJunkEndings() {
+    std::vector<JunkEnding> endings;
+    for (const char* e : kDefaultEndings) endings.push_back({e, "E"});
+    return endings;
+}
+
+std::vector<JunkEnding> ParseJunkEndings(const std::string& text) {
+    if (text.empty()) return DefaultJunkEndings();
+    std::vector<JunkEnding> endings;
+    size_t start = 0;
+    for (;;) {
+        size_t comma = text.find(',', start);
+        std::string piece = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (piece.size() >= 2) endings.push_back({piece.substr(0, piece.size() - 1), piece.substr(piece.size() - 1)});
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return endings;
+}
+
+std::string JunkEndingsText(const std::vector<JunkEnding>& endings) {
+    std::string text;
+    for (const JunkEnding& e : endings) {
+        if (!text.empty()) text += ',';
+        text += e.ending + e.flag;
+    }
+    return text;
+}
+
+std::vector<JunkEnding> LoadJunkEndings(FileToolSettings& settings) {
+    settings.junkEndings = ReadSettingString("Settings", "JunkExt", "");
+    return ParseJunkEndings(settings.junkEndings);
+}
+
+bool IsJunkName(const std::string& fullPath, const std::vector<JunkEnding>& endings) {
+    for (const JunkEnding& e : endings) {
+        if (!SameText(e.flag, "E") || e.ending.empty()) continue;
+        size_t n = e.ending.size();
+        std::string tail = fullPath.size() > n ? fullPath.substr(fullPath.size() - n) : fullPath;
+        if (!SameTextMb(tail, e.ending)) continue;
+        std::string upper = ToUpper(fullPath);
+        if (!EndsWith(upper, ".LOG")) return true;
+        bool setupLog = false;
+        for (const char* word : kSetupWords)
+            if (upper.find(word) != std::string::npos) setupLog = true;
+        if (!setupLog) return true;
+    }
+    return false;
+}
+
+std::string JunkSizeText(uint64_t length) {
+    uint64_t kb = length / 1024 + (length % 1024 ? 1 : 0);
+    return Format("%llu KB", static_cast<unsigned long long>(kb));
+}
+
+bool CanOpenExclusively(const std::string& path) {
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    ::CloseHandle(h);
+    return true;
+}
+
+CJunkScan::CJunkScan(IResultList& list, ICancelPoll& cancel, IStatusSink& status, const FileToolSettings& settings,
+                     std::vector<JunkEnding> endings)
+    : CFolderWalker(&cancel, &status), list_(list), settings_(settings), endings_(std::move(endings)) {
+    SetExcludedFolders(&settings_.excludedFolders);
+}
+
+int CJunkScan::WalkJunkFolder(const std::string& folder) { return WalkFolder(folder); }
+
+bool CJunkScan::SkipFile(const WalkEntry& entry) { return (entry.attributes & FILE_ATTRIBUTE_SYSTEM) != 0; }
+
+bool CJunkScan::SkipDirectory(const WalkEntry& entry) {
+    // Lost-cluster folders (FOUND.000) are hidden and system, yet hold nothing but leftovers.
+    return IsSystemAndHidden(entry.attributes) && _strnicmp(entry.name.c_str(), "FOUND.", 6) != 0;
+}
+
+bool CJunkScan::MatchesRules(const WalkEntry& file, bool sendToTest) const {
+    if (IsJunkName(file.fullPath, endings_)) return true;
+    if (!settings_.findZeroLength || file.length != 0) return false;
+    if (!sendToTest) return true;
+    // Empty files in SendTo are its menu entries, not junk.
+    size_t slash = file.fullPath.rfind('\\');
+    std::string folder = file.fullPath.substr(0, slash == std::string::npos ? 0 : slash);
+    return ToUpper(folder).find("SENDTO") == std::string::npos;
+}
+
+void CJunkScan::OnFile(const WalkEntry& file) {
+    if (MatchesRules(file, true)) AddIfFree(file);
+}
+
+bool CJunkScan::Listed(const std::string& fullPath) const { return listedUpper_.count(ToUpper(fullPath)) != 0; }
+
+void CJunkScan::AddIfFree(const WalkEntry& file) {
+    if (Listed(file.fullPath)) return;
+    if (CanOpenExclusively(file.fullPath)) AddJunkRow(file);
+}
+
+void CJunkScan::AddJunkRow(const WalkEntry& file) {
+    list_.AddRow({file.name, file.fullPath, JunkSizeText(file.length)}, -1, 0);
+    listedUpper_.insert(ToUpper(file.fullPath));
+    junkTotalBytes += file.length;
+}
+
+void CJunkScan::WalkTempFolder(const std::string& folder) {
+    CFolderEnum entries(folder);
+    status_->SetStatusText(folder, 0);
+    WalkEntry entry;
+    while (entries.Next(entry)) {
+        if (cancel_->checkCancelled()) return;
+        if (IsSystemAndHidden(entry.attributes)) continue;
+        if (entry.IsDirectory()) {
+            if (entry.IsDotEntry() || (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+            WalkTempFolder(entry.fullPath);
+            continue;
+        }
+        // Everything here goes, junk or not; a file the drive walk listed is not listed twice.
+        AddIfFree(entry);
+    }
+}
+
+std::vector<std::string> TempFoldersToClean() {
+    std::vector<std::string> folders;
+    char buf[MAX_PATH] = {};
+    DWORD n = ::GetTempPathA(MAX_PATH, buf);
+    if (n == 0 || n >= MAX_PATH) return folders;
+    std::string temp = WithoutTrailingBackslashes(LongPath(buf));
+    size_t slash = temp.rfind('\\');
+    if (slash != std::string::npos && !SameText(temp.substr(slash + 1), "windows")) folders.push_back(temp);
+
+    char windows[MAX_PATH] = {};
+    UINT w = ::GetWindowsDirectoryA(windows, MAX_PATH);
+    if (w > 0 && w < MAX_PATH) {
+        std::string windowsTemp = WithoutTrailingBackslashes(windows) + "\\temp";
+        if (!SameTextMb(windowsTemp, temp)) folders.push_back(LongPath(windowsTemp));
+    }
+    return folders;
+}
+
+uint64_t ScanUnneededFiles(IResultList& list, ICancelPoll& cancel, IStatusSink& status, FileToolSettings& settings,
+                           const std::function<void()>& sizeColumns) {
+    LoadExcludedFolders(settings.excludedFolders);
+    CJunkScan scan(list, cancel, status, settings, LoadJunkEndings(settings));
+    list.DeleteAll();
+
+    ScanDrives(settings.driveMask, [&](const std::string& drive) { return scan.WalkJunkFolder(drive); });
+    // After a cancel the temporary-folder walk meets it at its first poll and adds nothing.
+    if (settings.cleanTempFolder)
+        for (const std::string& folder : TempFoldersToClean()) scan.WalkTempFolder(folder);
+
+    if (sizeColumns) sizeColumns();
+    status.SetStatusText(Format("Total Invalid entries found: %s", FormatSize(scan.junkTotalBytes).c_str()), 0);
+    return scan.junkTotalBytes;
+}
