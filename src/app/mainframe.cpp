@@ -6,6 +6,11 @@
 #include "framework/prompter.h"
 #include "framework/settings.h"
 #include "framework/strings.h"
+#include "files/filecommands.h"
+#include "files/junk.h"
+#include "files/shortcuts.h"
+#include "files/walker.h"
+#include "registry/pathcheck.h"
 #include "registry/regcommands.h"
 #include "resource.h"
 #include "widgets/tipdlg.h"
@@ -213,6 +218,17 @@ void CMainFrame::SetupToolCommands() {
     commands[3016].run = [this] { RunRegistryRemoveSelected(view_, *this); };
     commands[3017].run = [this] { RunRegistryRemoveAll(view_, *this); };
     commands[3019].run = [this] { RunRegistryBackup(view_, *this); };
+
+    auto stopAnimation = [this] { StopBusyAnimation(); };
+    commands[3029].run = [this, stopAnimation] { RunUnneededFilesScan(view_, *this, stopAnimation); };
+    commands[3030].run = [this] { RunUnneededFilesDeleteSelected(view_, *this); };
+    commands[3031].run = [this] { RunUnneededFilesDeleteAll(view_, *this); };
+    commands[3021].run = [this, stopAnimation] { RunShortcutsScan(view_, *this, stopAnimation); };
+    commands[3022].run = [this] { RunShortcutsFixSelected(view_, *this); };
+    commands[3023].run = [this] { RunShortcutsFixAll(view_, *this); };
+    commands[3024].run = [this] { RunShortcutsDeleteAll(view_, *this); };
+    commands[3025].run = [this] { RunShortcutsDeleteSelected(view_, *this); };
+    commands[3033].run = [this] { RunDuplicatesDeleteSelected(view_, *this); };
 }
 
 void CMainFrame::AdjustClass(WNDCLASSEXA& wc) const {
@@ -235,6 +251,10 @@ LRESULT CMainFrame::OnCreate() {
     // The client area: the splitter with the outlook bar and the result list.
     if (!splitter_.CreateSplitter(m_hWnd, IDW_SPLITTER)) return -1;
     if (!view_.CreateView(splitter_.m_hWnd, kViewId)) return -1;
+    // The file tools' settings live with the list from the start.
+    LoadExcludedFolders(view_.settings.excludedFolders);
+    LoadJunkEndings(view_.settings);
+    SetShortcutTargetCheck(PathOrFileNameExists);
     SetupOutBar();
     if (!outBar_.m_hWnd) return -1;
     splitter_.SetPanes(outBar_.m_hWnd, view_.m_hWnd);
