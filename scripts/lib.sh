@@ -9,7 +9,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 
-PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth googletest cmake make imagemagick python3 x11-utils fonts-wine)
+PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth googletest cmake make imagemagick python3 x11-utils fonts-wine xdotool)
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -40,7 +40,7 @@ build_all() {
 # Drives: C: and E: fixed disks, A: a floppy, D: a CD-ROM; the host root (Z:) is gone.
 make_template() {
     local tpl="$CACHE_DIR/wine-template"
-    local stamp="$tpl/.kelvo-template-v2-$(wine --version 2>/dev/null | tr -c 'a-zA-Z0-9.\n' _)"
+    local stamp="$tpl/.kelvo-template-v3-$(wine --version 2>/dev/null | tr -c 'a-zA-Z0-9.\n' _)"
     if [ -f "$stamp" ]; then echo "$tpl"; return 0; fi
     log "creating the template Windows machine (once)"
     rm -rf "$tpl"; mkdir -p "$tpl"
