@@ -12,6 +12,7 @@
 #include "files/walker.h"
 #include "registry/pathcheck.h"
 #include "registry/regcommands.h"
+#include "startup/startupcommands.h"
 #include "resource.h"
 #include "widgets/tipdlg.h"
 
@@ -229,6 +230,12 @@ void CMainFrame::SetupToolCommands() {
     commands[3024].run = [this] { RunShortcutsDeleteAll(view_, *this); };
     commands[3025].run = [this] { RunShortcutsDeleteSelected(view_, *this); };
     commands[3033].run = [this] { RunDuplicatesDeleteSelected(view_, *this); };
+
+    scanStartupPrograms = [this] { RunStartupScan(view_, *this); };
+    commands[3013].run = [this] { RunStartupScan(view_, *this); };
+    commands[3008].run = [this] { RunStartupUpdate(view_, *this); };
+    commands[3011].run = [this] { RunStartupDeleteSelected(view_, *this); };
+    commands[3010].run = [this] { RunStartupDeleteAll(view_, *this); };
 }
 
 void CMainFrame::AdjustClass(WNDCLASSEXA& wc) const {
