@@ -11,6 +11,7 @@
 #include "files/shortcuts.h"
 #include "files/walker.h"
 #include "registry/pathcheck.h"
+#include "history/historycommands.h"
 #include "registry/regcommands.h"
 #include "startup/startupcommands.h"
 #include "resource.h"
@@ -230,6 +231,9 @@ void CMainFrame::SetupToolCommands() {
     commands[3024].run = [this] { RunShortcutsDeleteAll(view_, *this); };
     commands[3025].run = [this] { RunShortcutsDeleteSelected(view_, *this); };
     commands[3033].run = [this] { RunDuplicatesDeleteSelected(view_, *this); };
+
+    fillHistoryItems = [this] { ListHistoryItems(view_); };
+    commands[3027].run = [this, stopAnimation] { RunEraseHistory(view_, *this, stopAnimation); };
 
     scanStartupPrograms = [this] { RunStartupScan(view_, *this); };
     commands[3013].run = [this] { RunStartupScan(view_, *this); };
