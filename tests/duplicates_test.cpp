@@ -415,6 +415,30 @@ TEST(DuplicateScan, TwoCopiesInDifferentFoldersMakeOneGroupAfterASeparator) {
     EXPECT_EQ(Set({ShortOf(a), ShortOf(b), ShortOf(t / "two\\OTHER.MP3")}), recorded);
 }
 
+TEST(DuplicateScan, RecordsHoldTheShortPathsTheSystemGives) {
+    ScratchTree t("dupshort");
+    t.Dir("A folder with a long name");
+    t.Dir("A folder with a long name\\and another one");
+    t.Dir("SHORT");
+    std::vector<std::string> files = {t / "A folder with a long name\\Some long file name.mp3",
+                                      t / "A folder with a long name\\and another one\\x.mp3",
+                                      t / "A folder with a long name\\and another one\\Mixed Case Name.Mp3",
+                                      t / "SHORT\\lower.mp3", t / "top level file.mp3"};
+    for (size_t i = 0; i < files.size(); ++i) WriteFileText(files[i], std::string(100 + i, 'k'));
+    DupScan scan("short");
+    scan.Run({t.path()});
+    std::string bytes = ReadAll(scan.ListPath());
+    std::set<std::string> recorded, expected;
+    for (size_t at = 0; at + 17 <= bytes.size();) {
+        uint16_t n;
+        std::memcpy(&n, bytes.data() + at + 4, 2);
+        recorded.insert(std::string(bytes.data() + at + 16, n));
+        at += 17 + n;
+    }
+    for (const auto& f : files) expected.insert(ShortOf(f));
+    EXPECT_EQ(expected, recorded);
+}
+
 TEST(DuplicateScan, ContentsTestOnAndOff) {
     ScratchTree t("dupcontents");
     t.Dir("x");

@@ -269,6 +269,8 @@ DuplicateScanOutcome CDuplicateFinder::ScanDuplicates() {
         }
     }
     ClearDriveRecords(true);
+    shortFolderOf_.clear();
+    shortFolder_.clear();
 
     bool listed = walked && FindDuplicateGroups();
     list_.Close();
@@ -294,11 +296,27 @@ void CDuplicateFinder::OnFile(const WalkEntry& entry) {
         for (const std::string& type : skippedTypes_)
             if (_stricmp(last3.c_str(), type.c_str()) == 0) return;
     }
-    char shortPath[MAX_PATH] = {};
-    DWORD n = ::GetShortPathNameA(entry.fullPath.c_str(), shortPath, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return;
+    // The short path is the folder's short path and the file's 8.3 alias (or its name, when
+    // that is a short name already): what GetShortPathNameA answers for the full path, without
+    // asking the file system about every folder of the path once per file.
+    size_t folderLength = entry.fullPath.size() - entry.name.size() - 1;
+    if (folderLength != shortFolderOf_.size() || entry.fullPath.compare(0, folderLength, shortFolderOf_) != 0) {
+        shortFolderOf_ = entry.fullPath.substr(0, folderLength);
+        shortFolder_.clear();
+        if (shortFolderOf_.size() == 2 && shortFolderOf_[1] == ':') {
+            shortFolder_ = shortFolderOf_;
+        } else {
+            char buffer[MAX_PATH] = {};
+            DWORD n = ::GetShortPathNameA(shortFolderOf_.c_str(), buffer, MAX_PATH);
+            if (n > 0 && n < MAX_PATH) shortFolder_.assign(buffer, n);
+        }
+    }
+    if (shortFolder_.empty()) return;
+    std::string shortPath = shortFolder_ + "\\" + (entry.alternateName.empty() ? entry.name : entry.alternateName);
+    // A short path that does not fit 260 characters is passed over.
+    if (shortPath.size() >= MAX_PATH) return;
     DuplicateRecord record;
-    if (!MakeDuplicateRecord(std::string(shortPath, n), entry.length, entry.lastWrite, record)) return;
+    if (!MakeDuplicateRecord(shortPath, entry.length, entry.lastWrite, record)) return;
     AddRecord(record);
 }
 

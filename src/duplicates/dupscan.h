@@ -123,4 +123,7 @@ private:
     std::vector<char> driveBytes_;
     std::vector<DriveEntry> driveIndex_;
     std::vector<Run> runs_;
+    // The folder of the last file recorded and its short path.
+    std::string shortFolderOf_;
+    std::string shortFolder_;
 };
