@@ -145,6 +145,14 @@ TEST_F(DuplicatesViewTest, SeparatorsCannotBeSelectedAndDeleteSelectedRecyclesTh
     EXPECT_TRUE(SameText(keep, view.Text(1, 1)));
     Select(0);
     EXPECT_FALSE(view.IsSelected(0));
+
+    // Selecting every row at once leaves the separators out too.
+    LVITEMA all {};
+    all.stateMask = LVIS_SELECTED;
+    all.state = LVIS_SELECTED;
+    view.Send(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&all));
+    EXPECT_FALSE(view.IsSelected(0));
+    EXPECT_TRUE(view.IsSelected(1));
 }
 
 TEST_F(DuplicatesViewTest, ToolSwitchDropsTheRecordPositionsOnlyOnceTheRowsAreGone) {

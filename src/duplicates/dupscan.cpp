@@ -321,6 +321,8 @@ void CDuplicateFinder::OnFile(const WalkEntry& entry) {
 }
 
 void CDuplicateFinder::AddRecord(const DuplicateRecord& record) {
+    // The index holds 32-bit offsets; no drive comes near 4 GB of records (40 million files).
+    if (driveBytes_.size() + record.DiskSize() > 0xFFFFFFFFull) return;
     DriveEntry e {};
     e.offset = static_cast<uint32_t>(driveBytes_.size());
     NameParts parts = SplitName(record.shortPath, record.pathLength);
