@@ -215,8 +215,6 @@ int main(int argc, char** argv) {
     std::string root = argc > 3 ? argv[3] : "E:\\KelvoDupBench";
     if (files <= 0 || largeMb <= 0) return 2;
 
-    CrcRate();
-
     RemoveTree(root);
     LARGE_INTEGER t0 = Now();
     Seeded s = Seed(root, files, largeMb);
@@ -264,8 +262,11 @@ int main(int argc, char** argv) {
     PROCESS_MEMORY_COUNTERS pmc {};
     pmc.cb = sizeof pmc;
     if (::GetProcessMemoryInfo(::GetCurrentProcess(), &pmc, sizeof pmc))
-        std::printf("peak working set %.1f MB, peak private bytes %.1f MB (the seeding included)\n",
-                    pmc.PeakWorkingSetSize / 1048576.0, pmc.PeakPagefileUsage / 1048576.0);
+        std::printf("peak working set %.1f MB, peak private bytes %.1f MB (the seeding, with its %d MB buffer, "
+                    "included)\n",
+                    pmc.PeakWorkingSetSize / 1048576.0, pmc.PeakPagefileUsage / 1048576.0, largeMb);
+
+    CrcRate();
 
     RemoveTree(root);
     return 0;

@@ -95,8 +95,8 @@ TEST_F(DuplicatesViewTest, RowTextsAreReadFromTheListFileOnceAndKept) {
     EXPECT_EQ("3 KB", view.Text(1, 2));
     EXPECT_EQ(0u, view.Data(1));
 
-    // Once a row's texts were given, the list keeps them: without the file they stay, while a
-    // row not asked for yet has nothing to show.
+    // Once a row's texts were given they are kept: without the file they stay, while a row not
+    // asked for yet has nothing to show.
     ASSERT_TRUE(::DeleteFileA(DuplicateListPath(listDir.path()).c_str()));
     EXPECT_EQ(ToUpper(*shown.begin()), ToUpper(view.Text(1, 1)));
     EXPECT_EQ(UniqueName("view"), view.Text(1, 0));
