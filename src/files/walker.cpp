@@ -33,6 +33,7 @@ bool CFolderEnum::Next(WalkEntry& entry) {
     entry.attributes = data_.dwFileAttributes;
     entry.length = (static_cast<uint64_t>(data_.nFileSizeHigh) << 32) | data_.nFileSizeLow;
     entry.lastWrite = data_.ftLastWriteTime;
+    entry.alternateName = data_.cAlternateFileName;
     pending_ = ::FindNextFileA(find_, &data_) != FALSE;
     return true;
 }

@@ -19,6 +19,7 @@ struct WalkEntry {
     DWORD attributes = 0;
     uint64_t length = 0;   // the whole size, files of 4 GB and more included
     FILETIME lastWrite {};
+    std::string alternateName;  // the 8.3 alias the file system keeps; empty when the name is one
 
     bool IsDirectory() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
     bool IsDotEntry() const { return name == "." || name == ".."; }

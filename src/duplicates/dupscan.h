@@ -1,0 +1,129 @@
+// The duplicate file finder: files of equal length on the selected fixed drives that also
+// match, as the user chose, by name, by last-write time and by the CRC-32 of their contents,
+// listed in groups.
+//
+// Two passes keep memory small however many files the drives hold. The walk records every
+// candidate file of one drive in memory, sorts that drive's records (longest first, then by
+// name) and appends them to the list file "duplist"; only the position and count of each drive's
+// run stay in memory. The grouping merges the sorted runs, reading each record once, and forms
+// the groups as the records come by; the list's rows hold only indexes into `groupOffsets`, and
+// their names and paths are read back from "duplist" when the list draws them.
+#pragma once
+
+#include "app/services.h"
+#include "app/view.h"
+#include "duplicates/dupendings.h"
+#include "duplicates/duplist.h"
+#include "files/walker.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The rows of the duplicate finder in the result list.
+class IDuplicateRows {
+public:
+    virtual ~IDuplicateRows() = default;
+    virtual void DeleteAllRows() = 0;
+    // Filling starts: `rows` rows will follow (redrawing off until EndRows).
+    virtual void BeginRows(int rows) = 0;
+    // The empty row before each group; its item data is one past the last index.
+    virtual void AddSeparatorRow(DWORD data) = 0;
+    // A listed file: name and path on demand, `sizeText` in column 2, index `data`.
+    virtual void AddDuplicateRow(const std::string& sizeText, DWORD data) = 0;
+    virtual void EndRows() = 0;
+};
+
+enum class DuplicateScanOutcome {
+    Listed,          // the scan ran to its end (the list may be empty)
+    Cancelled,       // the user stopped the walk or the grouping: the list stays empty
+    ListFileFailed,  // "duplist" could not be created: nothing was walked
+};
+
+// The message shown when "duplist" cannot be created in `folder`.
+std::string DuplicateListFailureText(const std::string& folder);
+
+// Whether two files of equal length have the same contents: both are read in lock step, 4096
+// bytes at a time, and their running CRC-32 registers compared after every block, so unequal
+// files are usually told apart after a block or two. False when either cannot be opened or
+// read, or when they do not end together. `bytesHashed` (optional) adds the bytes run through
+// the CRC.
+bool SameContents(const std::string& a, const std::string& b, uint64_t* bytesHashed = nullptr);
+
+// The sort order of records: the longer file first; of equal lengths the larger file name
+// (without extension, without regard to case) first. Negative when `a` goes first.
+int CompareRecordContents(const DuplicateRecord& a, const DuplicateRecord& b);
+
+class CDuplicateFinder : public CFolderWalker {
+public:
+    CDuplicateFinder(IDuplicateRows& rows, std::vector<uint32_t>& groupOffsets, ICancelPoll& cancel,
+                     IStatusSink& status, FileToolSettings& settings, const std::string& listFolder);
+    ~CDuplicateFinder() override;
+
+    // Folders walked instead of the fixed drives of `settings.driveMask` (each stands for one
+    // drive); empty for the drives.
+    std::vector<std::string> roots;
+
+    // The "Scan" command's work: loads the exclusion list (and the endings when only listed
+    // types are scanned), empties the list, creates "duplist", walks, groups and lists.
+    DuplicateScanOutcome ScanDuplicates();
+
+    // The walker of one folder: 1 to go on, 0 when cancelled.
+    int WalkDuplicateFolder(const std::string& folder);
+    // The second pass over the records written so far. False when cancelled.
+    bool FindDuplicateGroups();
+    // The order of the records at two positions of the open list file; 0 when it is not open.
+    int CompareRecords(uint32_t a, uint32_t b) const;
+
+    // Files met by the walk that are neither system files nor empty, before the type filter.
+    uint32_t filesVisited = 0;
+    // Figures of the last scan.
+    uint32_t recordsWritten = 0;
+    uint64_t listedBytes = 0;
+    uint64_t bytesHashed = 0;
+    uint32_t contentTests = 0;
+    size_t peakDriveRecordBytes = 0;
+
+    // The list file of the scan (open between creation and the end of the scan).
+    CDupListFile& listFile() { return list_; }
+    // Creates the list file; false when that fails.
+    bool CreateListFile();
+    // Appends the records held in memory for the drive just walked, sorted; then forgets them.
+    void WriteDriveRecords();
+
+protected:
+    bool SkipFile(const WalkEntry& entry) override;
+    bool SkipDirectory(const WalkEntry& entry) override;
+    void OnFile(const WalkEntry& entry) override;
+
+private:
+    struct DriveEntry;
+    struct Run {
+        uint64_t start;
+        uint32_t count;
+    };
+    struct Candidate;
+    class RunMerger;
+
+    void ClearDriveRecords(bool release);
+    void AddRecord(const DuplicateRecord& record);
+    void CloseRun(std::vector<Candidate>& run, std::vector<uint64_t>& groupSizes, std::vector<uint32_t>& groupStarts);
+    bool Matches(Candidate& anchor, const DuplicateRecord& current, int64_t& currentKey, bool& contentsTried);
+    void ListGroups(const std::vector<uint64_t>& groupSizes, const std::vector<uint32_t>& groupStarts);
+
+    IDuplicateRows& rows_;
+    std::vector<uint32_t>& groupOffsets_;
+    FileToolSettings& settings_;
+    std::string listFolder_;
+    CDupListFile list_;
+    std::vector<DuplicateEnding> endings_;
+    std::vector<std::string> skippedTypes_;
+
+    // The records of the drive being walked, packed as they go to the file, and their index.
+    std::vector<char> driveBytes_;
+    std::vector<DriveEntry> driveIndex_;
+    std::vector<Run> runs_;
+    // The folder of the last file recorded and its short path.
+    std::string shortFolderOf_;
+    std::string shortFolder_;
+};
