@@ -6,6 +6,7 @@
 #include "framework/prompter.h"
 #include "framework/settings.h"
 #include "framework/strings.h"
+#include "duplicates/dupcommands.h"
 #include "files/filecommands.h"
 #include "files/junk.h"
 #include "files/shortcuts.h"
@@ -231,6 +232,7 @@ void CMainFrame::SetupToolCommands() {
     commands[3024].run = [this] { RunShortcutsDeleteAll(view_, *this); };
     commands[3025].run = [this] { RunShortcutsDeleteSelected(view_, *this); };
     commands[3033].run = [this] { RunDuplicatesDeleteSelected(view_, *this); };
+    commands[3034].run = [this, stopAnimation] { RunDuplicatesScan(view_, *this, stopAnimation); };
 
     fillHistoryItems = [this] { ListHistoryItems(view_); };
     commands[3027].run = [this, stopAnimation] { RunEraseHistory(view_, *this, stopAnimation); };
@@ -266,6 +268,7 @@ LRESULT CMainFrame::OnCreate() {
     LoadExcludedFolders(view_.settings.excludedFolders);
     LoadJunkEndings(view_.settings);
     SetShortcutTargetCheck(PathOrFileNameExists);
+    InstallDuplicateFinder(view_);
     SetupOutBar();
     if (!outBar_.m_hWnd) return -1;
     splitter_.SetPanes(outBar_.m_hWnd, view_.m_hWnd);
