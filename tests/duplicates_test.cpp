@@ -501,7 +501,9 @@ TEST(DuplicateScan, TwoGroupsOfTwoGiveSixRowsAndAStatusStartingWith4) {
     EXPECT_TRUE(scan.rows.rows[3].separator);
     for (int i : {1, 2, 4, 5}) EXPECT_FALSE(scan.rows.rows[i].separator);
     for (const auto& r : scan.rows.rows) {
-        if (r.separator) EXPECT_EQ(4u, r.data);
+        if (r.separator) {
+            EXPECT_EQ(4u, r.data);
+        }
     }
     EXPECT_EQ((std::multiset<std::set<std::string>> {Set({a1, a2}), Set({b1, b2})}), scan.GroupSets());
     EXPECT_EQ(0u, scan.status.Last().find("4 possible duplicates files found from 5 files"));
