@@ -389,6 +389,9 @@ protected:
         view = frame->GetListView();
         ASSERT_TRUE(view);
         view->settings.driveMask = (1u << ('C' - 'A')) | (1u << ('E' - 'A'));
+        // The start-up message comes half a second after the window; wait for it, as the user
+        // does, so that it does not cover a tool's own message later.
+        EXPECT_TRUE(PumpUntil([this] { return frame->Notifier().text == LoadStr(IDS_NOTIFY_UNNEEDED_FILES); }));
     }
     void TearDown() override {
         SetMainWindow(nullptr);
