@@ -566,7 +566,7 @@ TEST_F(DemoTest, UnneededFiles) {
     std::vector<std::string> expected;
     for (const FixtureEntry& e : Expect("Remove Unneeded Files")) expected.push_back(Upper(X(e.Field(0))));
     std::sort(expected.begin(), expected.end());
-    ASSERT_EQ(17u, expected.size());
+    ASSERT_EQ(18u, expected.size());
     EXPECT_EQ(expected, OurPaths(1));
     for (int r = 0; r < view->Count(); ++r) {
         std::string path = view->Text(r, 1);
@@ -595,7 +595,7 @@ TEST_F(DemoTest, UnneededFiles) {
     DropForeignRows(1);
     std::vector<std::string> rest;
     for (int r = 0; r < view->Count(); ++r) rest.push_back(view->Text(r, 1));
-    ASSERT_EQ(15u, rest.size());
+    ASSERT_EQ(16u, rest.size());
     {
         ShellDialogAnswerer yes(IDYES);
         Click("Delete All");
@@ -605,7 +605,8 @@ TEST_F(DemoTest, UnneededFiles) {
     // What the tool did not list is still there.
     for (const char* kept : {"{E}\\Data\\Reports\\budget.bak", "{E}\\Data\\Logs\\install.log",
                              "{E}\\Old Setup\\setup.log", "{E}\\Data\\Reports\\system.tmp",
-                             "{E}\\Data\\Reports\\inuse.tmp", "{E}\\Data\\Reports\\summary.txt", "{E}\\Data\\empty.doc"})
+                             "{E}\\Data\\Reports\\inuse.tmp", "{E}\\Data\\Reports\\summary.txt", "{E}\\Data\\empty.doc",
+                             "{E}\\RECYCLER\\S-1-5-21-1004\\Dc1.tmp"})
         EXPECT_TRUE(FileExists(X(kept))) << X(kept);
 }
 
@@ -766,7 +767,7 @@ TEST_F(DemoTest, RegistryCleaner) {
 TEST_F(DemoTest, StartupPrograms) {
     ChooseTool(2);  // scans at once
     const auto& expect = Expect("AutoStart Programs");
-    ASSERT_EQ(18u, expect.size());
+    ASSERT_EQ(20u, expect.size());
     auto nameOf = [&](const FixtureEntry& e) {
         if (e.Field(0) != "*") return e.Field(0);
         std::string command = X(e.Field(1));
@@ -827,13 +828,18 @@ TEST_F(DemoTest, StartupPrograms) {
     };
     const std::string hkcuRunPlace = "HKEY_CURRENT_USER\\" + hkcuRun;
     const std::string nagName = nag.substr(nag.find('\\') + 1);
+    const std::string clipmon = X("{C}\\TOOLS\\CLIPMON.EXE"), taskmon = X("{C}\\TOOLS\\TASKMON.EXE");
+    const std::string prnmon = X("{C}\\TOOLS\\PRNMON.EXE"), taskmonName = taskmon.substr(taskmon.find('\\') + 1);
     int oldUpdater = row("OldUpdater", hkcuRunPlace), trayClock = row("TrayClock", hkcuRunPlace + "Disabled");
     int nagware = row(nagName, "Load"), notes = row("Kelvo Notes.lnk", "Startup");
-    ASSERT_TRUE(oldUpdater >= 0 && trayClock >= 0 && nagware >= 0 && notes >= 0);
+    int reminder = row("Reminder", hkcuRunPlace + "Disabled"), taskmonRow = row(taskmonName, "Run");
+    ASSERT_TRUE(oldUpdater >= 0 && trayClock >= 0 && nagware >= 0 && notes >= 0 && reminder >= 0 && taskmonRow >= 0);
     view->SetChecked(oldUpdater, false);
     view->SetChecked(trayClock, true);
     view->SetChecked(nagware, false);
     view->SetChecked(notes, false);
+    view->SetChecked(reminder, true);
+    view->SetChecked(taskmonRow, false);
     Click("Update");
     EXPECT_EQ("<none>", ValueText(HKEY_CURRENT_USER, hkcuRun, "OldUpdater"));
     EXPECT_EQ(X("{C}\\Program Files\\Old Updater\\oupdate.exe /background"),
@@ -845,13 +851,26 @@ TEST_F(DemoTest, StartupPrograms) {
     EXPECT_FALSE(FileExists(X("{STARTUP}\\Kelvo Notes.lnk")));
     EXPECT_TRUE(FileExists(X("{STARTUP}Disabled\\Kelvo Notes.lnk")));
     EXPECT_TRUE(::GetFileAttributesA(X("{STARTUP}Disabled").c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    // One entry of a line of two moves; an expandable value comes back as a plain string.
+    EXPECT_TRUE(SameText(clipmon, IniLine("Run"))) << IniLine("Run");
+    EXPECT_TRUE(SameText(prnmon + " " + taskmon, IniLine("RunDisabled"))) << IniLine("RunDisabled");
+    std::string bytes;
+    DWORD type = 0;
+    ASSERT_TRUE(ReadValue(HKEY_CURRENT_USER, hkcuRun, "Reminder", &bytes, &type));
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    EXPECT_EQ(std::string("%SystemRoot%\\notepad.exe") + '\0', bytes);
+    EXPECT_EQ("<none>", ValueText(HKEY_CURRENT_USER, hkcuRun + "Disabled", "Reminder"));
     // The list is read again from the machine.
-    EXPECT_EQ(18, view->Count());
+    EXPECT_EQ(20, view->Count());
     oldUpdater = row("OldUpdater", hkcuRunPlace + "Disabled");
     trayClock = row("TrayClock", hkcuRunPlace);
     nagware = row(nagName, "LoadDisabled");
     notes = row("Kelvo Notes.lnk", "Startup");
-    ASSERT_TRUE(oldUpdater >= 0 && trayClock >= 0 && nagware >= 0 && notes >= 0);
+    reminder = row("Reminder", hkcuRunPlace);
+    taskmonRow = row(taskmonName, "RunDisabled");
+    ASSERT_TRUE(oldUpdater >= 0 && trayClock >= 0 && nagware >= 0 && notes >= 0 && reminder >= 0 && taskmonRow >= 0);
+    EXPECT_TRUE(view->IsChecked(reminder));
+    EXPECT_FALSE(view->IsChecked(taskmonRow));
     EXPECT_FALSE(view->IsChecked(oldUpdater));
     EXPECT_TRUE(view->IsChecked(trayClock));
     EXPECT_FALSE(view->IsChecked(nagware));
@@ -862,12 +881,16 @@ TEST_F(DemoTest, StartupPrograms) {
     view->SetChecked(trayClock, false);
     view->SetChecked(nagware, true);
     view->SetChecked(notes, true);
+    view->SetChecked(reminder, false);
+    view->SetChecked(taskmonRow, true);
     Click("Update");
     checkRows("moved back");
     EXPECT_EQ(X("{C}\\Program Files\\Old Updater\\oupdate.exe /background"),
               ValueText(HKEY_CURRENT_USER, hkcuRun, "OldUpdater"));
     EXPECT_TRUE(SameText(nag, IniLine("Load")));
     EXPECT_EQ("", IniLine("LoadDisabled"));
+    EXPECT_TRUE(SameText(clipmon + " " + taskmon, IniLine("Run"))) << IniLine("Run");
+    EXPECT_TRUE(SameText(prnmon, IniLine("RunDisabled"))) << IniLine("RunDisabled");
     EXPECT_TRUE(FileExists(X("{STARTUP}\\Kelvo Notes.lnk")));
 
     // Delete Selected: an entry of a Disabled key and a Startup-folder shortcut, for good.
@@ -877,7 +900,7 @@ TEST_F(DemoTest, StartupPrograms) {
     prompts->answers = {IDYES};
     Click("Delete Selected");
     EXPECT_EQ("Are you sure you want to delete selected items ?", prompts->asked.at(0).text);
-    EXPECT_EQ(16, view->Count());
+    EXPECT_EQ(18, view->Count());
     EXPECT_EQ("<none>", ValueText(HKEY_LOCAL_MACHINE, std::string(kCV) + "RunDisabled", "OldBackup"));
     EXPECT_FALSE(FileExists(X("{STARTUP}\\Photo Viewer Tray.lnk")));
     EXPECT_FALSE(RecycleBinHolds(X("{STARTUP}"), "Photo Viewer Tray.lnk"));
