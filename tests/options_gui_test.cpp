@@ -63,7 +63,14 @@ private:
         // A test that lost its way must not hang the run: give up after 20 seconds.
         if (!self->steps_.empty() && ::GetTickCount() - self->start_ > 20000) {
             self->steps_.clear();
-            if (HWND add = ::FindWindowA(nullptr, "Add Extension")) ::PostMessageA(add, WM_COMMAND, IDCANCEL, 0);
+            // Every dialog of ours over the sheet goes first (the sheet waits for them).
+            ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND h, LPARAM sheet) {
+                char cls[16] = {};
+                ::GetClassNameA(h, cls, sizeof cls);
+                if (std::string(cls) == "#32770" && h != reinterpret_cast<HWND>(sheet))
+                    ::PostMessageA(h, WM_COMMAND, IDCANCEL, 0);
+                return TRUE;
+            }, reinterpret_cast<LPARAM>(self->sheet));
             if (self->sheet) ::PostMessageA(self->sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
         }
         self->busy_ = false;
@@ -469,8 +476,9 @@ TEST_F(OptionsTest, ExcludeShowsTheSectionAndWritesRowsInUpperCase) {
     ::RegCloseKey(k);
     std::vector<std::string> rows;
     std::vector<bool> checks;
+    HWND browser = nullptr;
     auto browse = [&](const std::string& path) {
-        return [path] {
+        return [path, &browser] {
             // The folder browser is the one dialog of this thread besides the sheet.
             HWND dlg = nullptr;
             ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND h, LPARAM l) {
@@ -483,10 +491,25 @@ TEST_F(OptionsTest, ExcludeShowsTheSectionAndWritesRowsInUpperCase) {
                 return TRUE;
             }, reinterpret_cast<LPARAM>(&dlg));
             if (!dlg) return false;
+            // Wait until the browser has filled its tree and picked its first folder.
+            HWND tree = nullptr;
+            ::EnumChildWindows(dlg, [](HWND h, LPARAM l) {
+                char cls[32] = {};
+                ::GetClassNameA(h, cls, sizeof cls);
+                if (std::string(cls) != WC_TREEVIEWA) return TRUE;
+                *reinterpret_cast<HWND*>(l) = h;
+                return FALSE;
+            }, reinterpret_cast<LPARAM>(&tree));
+            if (!tree || ::SendMessageA(tree, TVM_GETCOUNT, 0, 0) == 0) return false;
             ::SendMessageA(dlg, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
-            ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            if (!::SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)) return false;
+            browser = dlg;
             return true;
         };
+    };
+    auto pressOk = [&browser] {
+        ::PostMessageA(browser, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        return true;
     };
     auto rowCount = [](int n) { return [n] { return current->exclude.list.Count() == n; }; };
     Run(kPageExclude, {[&] {
@@ -503,12 +526,12 @@ TEST_F(OptionsTest, ExcludeShowsTheSectionAndWritesRowsInUpperCase) {
                            PostClick(PageWindow(), IDC_EXCLUDE_ADD);
                            return true;
                        },
-                       browse(added), rowCount(2),
+                       browse(added), pressOk, rowCount(2),
                        [] {
                            PostClick(PageWindow(), IDC_EXCLUDE_ADD);
                            return true;
                        },
-                       browse("C:\\"), rowCount(3),
+                       browse("C:\\"), pressOk, rowCount(3),
                        [&] {
                            CPageList& list = current->exclude.list;
                            EXPECT_EQ(added, list.Text(1));
