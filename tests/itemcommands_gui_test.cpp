@@ -1,10 +1,12 @@
 // Commands on listed items: the right-click menu by tool, double-click and Enter, and opening
 // a registry row's key in the real registry editor.
 #include "app/itemcommands.h"
+#include "app/mainframe.h"
 #include "app/reghelpers.h"
 #include "app/view.h"
 #include "framework/prompter.h"
 #include "framework/settings.h"
+#include "options/optionssheet.h"
 #include "resource.h"
 #include "test_support.h"
 
@@ -545,4 +547,98 @@ TEST_F(ItemCommandsTest, WaitingForTheEditorGivesUp) {
     DWORD took = ::GetTickCount() - start;
     EXPECT_GE(took, 250u);
     EXPECT_LT(took, 3000u);
+}
+
+namespace {
+// Acts on the Options sheet from a timer once it shows a page, then lets it close.
+struct SheetWatch {
+    COptionsSheet* sheet = nullptr;
+    int page = -1;
+    std::function<int(COptionsSheet&)> act;  // answers the button to press
+    static SheetWatch* current;
+    UINT_PTR timer = 0;
+    SheetWatch() {
+        current = this;
+        COptionsSheet::onCreated = [](COptionsSheet& s) { current->sheet = &s; };
+        timer = ::SetTimer(nullptr, 0, 40, &SheetWatch::Tick);
+    }
+    ~SheetWatch() {
+        ::KillTimer(nullptr, timer);
+        COptionsSheet::onCreated = nullptr;
+        current = nullptr;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        SheetWatch* self = current;
+        if (!self || !self->sheet || self->page >= 0) return;
+        HWND h = self->sheet->Window();
+        if (!h || !PropSheet_GetCurrentPageHwnd(h)) return;
+        self->page = TabCtrl_GetCurSel(PropSheet_GetTabControl(h));
+        int button = self->act ? self->act(*self->sheet) : PSBTN_CANCEL;
+        ::PostMessageA(h, PSM_PRESSBUTTON, button, 0);
+    }
+};
+SheetWatch* SheetWatch::current = nullptr;
+}  // namespace
+
+TEST(ItemCommandsInFrame, MainWindowRoutesTheMenuAndTheSheet) {
+    ScratchSettings store;
+    ScriptedPrompter prompts;
+    CMainFrame frame;
+    ASSERT_TRUE(frame.CreateFrame());
+    SetMainWindow(frame.m_hWnd);
+    frame.Show(SW_SHOW);
+    CWrenlyView* view = frame.GetListView();
+    ASSERT_TRUE(view);
+
+    // The registry tool's right-click "O&ptions..." opens "RegClean".
+    frame.OutBar().setSelFolder(1);
+    ASSERT_EQ(kListRegistry, view->ListMode);
+    {
+        SheetWatch sheet;
+        MenuWatch menu;
+        menu.act = [](HWND m) { ::PostMessageA(m, WM_CHAR, 'p', 0); };
+        view->Send(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(view->m_hWnd), static_cast<LPARAM>(-1));
+        EXPECT_EQ((std::vector<UINT> {ID_ITEM_OPTIONS, ID_ITEM_REGEDIT}), menu.ids);
+        EXPECT_EQ(kPageRegClean, sheet.page);
+    }
+    // "Open With RegEdit" with nothing selected asks for a selection.
+    frame.RunToolCommand(3020);
+    ASSERT_EQ(1u, prompts.asked.size());
+    EXPECT_EQ("Please select an item", prompts.asked[0].text);
+
+    // "General": clearing "Play Notify Sound" acts at once on the frame, and the box shows it.
+    ASSERT_TRUE(frame.playSound);
+    {
+        SheetWatch sheet;
+        sheet.act = [](COptionsSheet& s) {
+            ::SendMessageA(::GetDlgItem(s.general.m_hWnd, IDC_PLAY_SOUND), BM_CLICK, 0, 0);
+            return PSBTN_OK;
+        };
+        frame.openOptionsSheet(kPageGeneral);
+        EXPECT_EQ(kPageGeneral, sheet.page);
+    }
+    EXPECT_FALSE(frame.playSound);
+    EXPECT_TRUE(frame.taskNotify);
+    {
+        bool sound = true;
+        SheetWatch sheet;
+        sheet.act = [&](COptionsSheet& s) {
+            sound = ::IsDlgButtonChecked(s.general.m_hWnd, IDC_PLAY_SOUND) == BST_CHECKED;
+            return PSBTN_CANCEL;
+        };
+        frame.openOptionsSheet(kPageGeneral);
+        EXPECT_FALSE(sound);
+    }
+    // The drives the sheet commits are the list's own.
+    {
+        SheetWatch sheet;
+        sheet.act = [](COptionsSheet&) { return PSBTN_OK; };
+        ::SendMessageA(frame.m_hWnd, WM_COMMAND, ID_CONFIG_DRIVES, 0);
+        EXPECT_EQ(kPageDrives, sheet.page);
+    }
+    EXPECT_EQ(0u, view->settings.driveMask & ((1u << 0) | (1u << 3)));  // the floppy and the CD-ROM
+    SetMainWindow(nullptr);
+    ::DestroyWindow(frame.m_hWnd);
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
 }
