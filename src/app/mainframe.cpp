@@ -3,14 +3,17 @@
 #include "app/about.h"
 #include "app/app.h"
 #include "app/help.h"
+#include "app/itemcommands.h"
 #include "framework/prompter.h"
 #include "framework/settings.h"
 #include "framework/strings.h"
 #include "duplicates/dupcommands.h"
+#include "duplicates/dupendings.h"
 #include "files/filecommands.h"
 #include "files/junk.h"
 #include "files/shortcuts.h"
 #include "files/walker.h"
+#include "options/optionssheet.h"
 #include "registry/pathcheck.h"
 #include "history/historycommands.h"
 #include "registry/regcommands.h"
@@ -197,6 +200,13 @@ CMainFrame::CMainFrame() {
     OnCommand(ID_PREV_PANE, [this] { NextPane(false); });
 
     SetupToolCommands();
+
+    // Item commands of the main menu's "ContextMenu", and the Options sheet.
+    openOptionsSheet = [this](int page) { OpenOptionsSheet(page, view_.settings, taskNotify, playSound); };
+    reloadDuplicateEndings = [](FileToolSettings& settings) { LoadDuplicateEndings(settings); };
+    OnCommand(ID_ITEM_PROPERTIES, [this] { RunItemCommand(view_, ID_ITEM_PROPERTIES, openOptionsSheet); });
+    OnCommand(ID_ITEM_REGEDIT, [this] { RunItemCommand(view_, ID_ITEM_REGEDIT, openOptionsSheet); });
+    commands[3020].run = [this] { OpenSelectedKeyInRegEdit(view_); };
 }
 
 CMainFrame::~CMainFrame() {
@@ -269,6 +279,10 @@ LRESULT CMainFrame::OnCreate() {
     LoadJunkEndings(view_.settings);
     SetShortcutTargetCheck(PathOrFileNameExists);
     InstallDuplicateFinder(view_);
+    // The list's right-click menu, double-click and Enter.
+    AttachItemCommands(view_, [this](int page) {
+        if (openOptionsSheet) openOptionsSheet(page);
+    });
     SetupOutBar();
     if (!outBar_.m_hWnd) return -1;
     splitter_.SetPanes(outBar_.m_hWnd, view_.m_hWnd);
@@ -620,6 +634,7 @@ void CMainFrame::InitMenuPopup(HMENU menu) {
     ::CheckMenuItem(menu, ID_VIEW_STATUSBAR,
                     MF_BYCOMMAND | (statusBar_ && ::IsWindowVisible(statusBar_) ? MF_CHECKED : MF_UNCHECKED));
     ::CheckMenuItem(menu, ID_VIEW_SAVE_POSITION, MF_BYCOMMAND | (savePositionOnExit ? MF_CHECKED : MF_UNCHECKED));
+    UpdateItemCommandMenu(menu, view_);
 }
 
 void CMainFrame::ShowStartupTip() { ShowTipAtStartup(m_hWnd); }

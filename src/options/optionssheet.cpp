@@ -1,0 +1,37 @@
+#include "options/optionssheet.h"
+
+#include "framework/prompter.h"
+#include "framework/settings.h"
+#include "framework/strings.h"
+#include "resource.h"
+
+std::function<void(FileToolSettings&)> reloadDuplicateEndings;
+std::function<void(COptionsSheet&)> COptionsSheet::onCreated;
+
+COptionsSheet::COptionsSheet(FileToolSettings& settings, bool& taskNotify, bool& playSound, int startPage)
+    : CPropertySheet(LoadStr(IDS_OPTIONS_TITLE), startPage),
+      drives(settings),
+      junk(settings),
+      exclude(settings),
+      regClean(settings),
+      duplicates(settings, [](FileToolSettings& s) {
+          if (reloadDuplicateEndings) reloadDuplicateEndings(s);
+          else s.duplicateEndings = ReadSettingString("Settings", "DupExt", "");
+      }),
+      general(taskNotify, playSound) {
+    AddPage(drives);
+    AddPage(junk);
+    AddPage(exclude);
+    AddPage(regClean);
+    AddPage(duplicates);
+    AddPage(general);
+    onInitialized = [this](HWND) {
+        if (onCreated) onCreated(*this);
+    };
+}
+
+INT_PTR OpenOptionsSheet(int page, FileToolSettings& settings, bool& taskNotify, bool& playSound) {
+    COptionsSheet sheet(settings, taskNotify, playSound, page);
+    HWND owner = MainWindow();
+    return sheet.DoModal(owner && ::IsWindow(owner) ? owner : nullptr);
+}
