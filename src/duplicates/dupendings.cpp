@@ -11,33 +11,14 @@ const char* const kDefaultEndings[] = {".exe", ".mp3", ".zip", ".mpg", ".wav", "
 }  // namespace
 
 std::vector<DuplicateEnding> DefaultDuplicateEndings() {
-    std::vector<DuplicateEnding> endings;
-    for (const char* e : kDefaultEndings) endings.push_back({e, "E"});
-    return endings;
+    return EndingsInForce(kDefaultEndings, sizeof kDefaultEndings / sizeof kDefaultEndings[0]);
 }
 
 std::vector<DuplicateEnding> ParseDuplicateEndings(const std::string& text) {
-    if (text.empty()) return DefaultDuplicateEndings();
-    std::vector<DuplicateEnding> endings;
-    size_t start = 0;
-    for (;;) {
-        size_t comma = text.find(',', start);
-        std::string piece = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        if (piece.size() >= 2) endings.push_back({piece.substr(0, piece.size() - 1), piece.substr(piece.size() - 1)});
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
-    return endings;
+    return ParseEndingList(text, DefaultDuplicateEndings());
 }
 
-std::string DuplicateEndingsText(const std::vector<DuplicateEnding>& endings) {
-    std::string text;
-    for (const DuplicateEnding& e : endings) {
-        if (!text.empty()) text += ',';
-        text += e.ending + e.flag;
-    }
-    return text;
-}
+std::string DuplicateEndingsText(const std::vector<DuplicateEnding>& endings) { return EndingListText(endings); }
 
 std::vector<DuplicateEnding> LoadDuplicateEndings(FileToolSettings& settings) {
     settings.duplicateEndings = ReadSettingString("Settings", "DupExt", "");

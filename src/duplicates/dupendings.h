@@ -5,14 +5,13 @@
 
 #include "app/view.h"
 
+#include "app/endings.h"
+
 #include <string>
 #include <vector>
 
-struct DuplicateEnding {
-    std::string ending;
-    std::string flag;
-    bool operator==(const DuplicateEnding& o) const { return ending == o.ending && flag == o.flag; }
-};
+// One piece of the "DupExt" setting: the ending and its flag ("E" in force, "D" kept unused).
+using DuplicateEnding = Ending;
 
 // The 11 built-in endings (".exe", ".mp3", ... ".doc"), all in force.
 std::vector<DuplicateEnding> DefaultDuplicateEndings();

@@ -34,33 +34,12 @@ std::string LongPath(const std::string& path) {
 }  // namespace
 
 std::vector<JunkEnding> DefaultJunkEndings() {
-    std::vector<JunkEnding> endings;
-    for (const char* e : kDefaultEndings) endings.push_back({e, "E"});
-    return endings;
+    return EndingsInForce(kDefaultEndings, sizeof kDefaultEndings / sizeof kDefaultEndings[0]);
 }
 
-std::vector<JunkEnding> ParseJunkEndings(const std::string& text) {
-    if (text.empty()) return DefaultJunkEndings();
-    std::vector<JunkEnding> endings;
-    size_t start = 0;
-    for (;;) {
-        size_t comma = text.find(',', start);
-        std::string piece = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        if (piece.size() >= 2) endings.push_back({piece.substr(0, piece.size() - 1), piece.substr(piece.size() - 1)});
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
-    return endings;
-}
+std::vector<JunkEnding> ParseJunkEndings(const std::string& text) { return ParseEndingList(text, DefaultJunkEndings()); }
 
-std::string JunkEndingsText(const std::vector<JunkEnding>& endings) {
-    std::string text;
-    for (const JunkEnding& e : endings) {
-        if (!text.empty()) text += ',';
-        text += e.ending + e.flag;
-    }
-    return text;
-}
+std::string JunkEndingsText(const std::vector<JunkEnding>& endings) { return EndingListText(endings); }
 
 std::vector<JunkEnding> LoadJunkEndings(FileToolSettings& settings) {
     settings.junkEndings = ReadSettingString("Settings", "JunkExt", "");

@@ -8,6 +8,8 @@
 #include "app/view.h"
 #include "files/walker.h"
 
+#include "app/endings.h"
+
 #include <cstdint>
 #include <functional>
 #include <set>
@@ -15,11 +17,7 @@
 #include <vector>
 
 // One piece of the "JunkExt" setting: the ending and its flag ("E" in force, "D" kept unused).
-struct JunkEnding {
-    std::string ending;
-    std::string flag;
-    bool operator==(const JunkEnding& o) const { return ending == o.ending && flag == o.flag; }
-};
+using JunkEnding = Ending;
 
 // The 14 built-in endings, all in force.
 std::vector<JunkEnding> DefaultJunkEndings();

@@ -44,11 +44,7 @@ std::string ShellTypeOfEnding(const std::string& ending) {
     return sfi.szTypeName;
 }
 
-std::vector<JunkEnding> DuplicateEndingRows(const std::string& text) {
-    std::vector<JunkEnding> rows;
-    for (const DuplicateEnding& e : ParseDuplicateEndings(text)) rows.push_back({e.ending, e.flag});
-    return rows;
-}
+std::vector<JunkEnding> DuplicateEndingRows(const std::string& text) { return ParseDuplicateEndings(text); }
 
 bool CanAddEnding(const std::string& ending, const std::vector<std::string>& listed) {
     if (ending.empty() || ending.find(',') != std::string::npos) return false;
