@@ -353,7 +353,14 @@ TEST_F(ItemCommandsTest, RightClickAndContextKeyShowTheMenuAndRunTheChoice) {
         // The list takes the menu's place from the click's message position.
         POINT screen = p;
         ::ClientToScreen(view.m_hWnd, &screen);
-        ::SetCursorPos(screen.x, screen.y);
+        // The display answers a warp late: wait until the pointer is reported there.
+        ASSERT_TRUE(PumpUntil([&] {
+            ::SetCursorPos(screen.x, screen.y);
+            PumpFor(20);
+            POINT now {};
+            ::GetCursorPos(&now);
+            return now.x == screen.x && now.y == screen.y;
+        }, 5000));
         ::PostMessageA(view.m_hWnd, WM_RBUTTONUP, 0, MAKELPARAM(p.x, p.y));
         view.Send(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(p.x, p.y));
         PumpFor(100);
