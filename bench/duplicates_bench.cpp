@@ -7,6 +7,7 @@
 // only in their last block). Prints the CRC-32 rate in memory, then for a scan with the default
 // criteria and one without the name test: files per second, MB per second run through the CRC,
 // the groups found, the memory held per candidate file and the peak memory of the process.
+#include "bench_support.h"
 #include "duplicates/crc32.h"
 #include "duplicates/dupscan.h"
 
@@ -31,23 +32,6 @@ public:
     void EndRows() override {}
 };
 
-class NoCancel : public ICancelPoll {
-public:
-    bool checkCancelled() override { return false; }
-};
-
-double Seconds(LARGE_INTEGER a, LARGE_INTEGER b) {
-    LARGE_INTEGER f;
-    ::QueryPerformanceFrequency(&f);
-    return double(b.QuadPart - a.QuadPart) / double(f.QuadPart);
-}
-
-LARGE_INTEGER Now() {
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return t;
-}
-
 // Notes when the grouping starts, so the walk and the grouping are timed apart.
 class TimingStatus : public IStatusSink {
 public:
@@ -59,22 +43,6 @@ public:
     }
     void ShowNotifierText(const std::string&) override {}
 };
-
-void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA fd;
-    HANDLE f = ::FindFirstFileA((path + "\\*").c_str(), &fd);
-    if (f != INVALID_HANDLE_VALUE) {
-        do {
-            std::string n = fd.cFileName;
-            if (n == "." || n == "..") continue;
-            std::string p = path + "\\" + n;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(p);
-            else ::DeleteFileA(p.c_str());
-        } while (::FindNextFileA(f, &fd));
-        ::FindClose(f);
-    }
-    ::RemoveDirectoryA(path.c_str());
-}
 
 bool WriteBytes(const std::string& path, const std::string& data) {
     HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -179,7 +147,7 @@ void Scan(const char* label, const std::string& root, bool matchName) {
     settings.matchName = matchName;
     std::vector<uint32_t> groupOffsets;
     CountingRows rows;
-    NoCancel cancel;
+    CountingCancel cancel;
     TimingStatus status;
     char folder[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, folder);
@@ -259,12 +227,7 @@ int main(int argc, char** argv) {
     }
     Scan("without the name test", root, false);
 
-    PROCESS_MEMORY_COUNTERS pmc {};
-    pmc.cb = sizeof pmc;
-    if (::GetProcessMemoryInfo(::GetCurrentProcess(), &pmc, sizeof pmc))
-        std::printf("peak working set %.1f MB, peak private bytes %.1f MB (the seeding, with its %d MB buffer, "
-                    "included)\n",
-                    pmc.PeakWorkingSetSize / 1048576.0, pmc.PeakPagefileUsage / 1048576.0, largeMb);
+    PrintPeakMemory("the seeding, with its " + std::to_string(largeMb) + " MB buffer, included");
 
     CrcRate();
 

@@ -3,6 +3,7 @@
 // Seeds `files` files (one in ten with a junk ending) in folders of `files-per-folder`, three
 // levels deep, then times a plain walk and the junk scan's drive walk over the tree, and prints
 // files per second and the peak memory of the process.
+#include "bench_support.h"
 #include "files/junk.h"
 #include "files/walker.h"
 
@@ -16,39 +17,6 @@
 
 namespace {
 
-class MemoryList : public IResultList {
-public:
-    std::vector<std::vector<std::string>> rows;
-    int AddRow(const std::vector<std::string>& texts, int, DWORD) override {
-        rows.push_back(texts);
-        return static_cast<int>(rows.size()) - 1;
-    }
-    int Count() const override { return static_cast<int>(rows.size()); }
-    std::string Text(int row, int column) const override { return rows[row][column]; }
-    void SetText(int row, int column, const std::string& text) override { rows[row][column] = text; }
-    DWORD Data(int) const override { return 0; }
-    bool IsSelected(int) const override { return false; }
-    bool IsChecked(int) const override { return false; }
-    void SetChecked(int, bool) override {}
-    void DeleteRow(int row) override { rows.erase(rows.begin() + row); }
-    void DeleteAll() override { rows.clear(); }
-};
-
-class NoCancel : public ICancelPoll {
-public:
-    int polls = 0;
-    bool checkCancelled() override {
-        ++polls;
-        return false;
-    }
-};
-
-class QuietStatus : public IStatusSink {
-public:
-    void SetStatusText(const std::string&, int) override {}
-    void ShowNotifierText(const std::string&) override {}
-};
-
 class CountingWalker : public CFolderWalker {
 public:
     using CFolderWalker::CFolderWalker;
@@ -61,34 +29,6 @@ protected:
         bytes += e.length;
     }
 };
-
-double Seconds(LARGE_INTEGER a, LARGE_INTEGER b) {
-    LARGE_INTEGER f;
-    ::QueryPerformanceFrequency(&f);
-    return double(b.QuadPart - a.QuadPart) / double(f.QuadPart);
-}
-
-LARGE_INTEGER Now() {
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return t;
-}
-
-void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA fd;
-    HANDLE f = ::FindFirstFileA((path + "\\*").c_str(), &fd);
-    if (f != INVALID_HANDLE_VALUE) {
-        do {
-            std::string n = fd.cFileName;
-            if (n == "." || n == "..") continue;
-            std::string p = path + "\\" + n;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(p);
-            else ::DeleteFileA(p.c_str());
-        } while (::FindNextFileA(f, &fd));
-        ::FindClose(f);
-    }
-    ::RemoveDirectoryA(path.c_str());
-}
 
 long Seed(const std::string& root, long files, int perFolder) {
     ::CreateDirectoryA(root.c_str(), nullptr);
@@ -133,7 +73,7 @@ int main(int argc, char** argv) {
     std::printf("seeded %ld files in %ld leaf folders under %s in %.2f s\n", files, folders, root.c_str(),
                 Seconds(t0, t1));
 
-    NoCancel cancel;
+    CountingCancel cancel;
     QuietStatus status;
     for (int pass = 1; pass <= 2; ++pass) {
         CountingWalker walker(&cancel, &status);
@@ -142,14 +82,14 @@ int main(int argc, char** argv) {
         walker.WalkFolder(root);
         LARGE_INTEGER b = Now();
         double s = Seconds(a, b);
-        std::printf("walk   pass %d: %ld files, %d folders polled, %.3f s, %.0f files/s\n", pass, walker.files,
+        std::printf("walk   pass %d: %ld files, %lu folders polled, %.3f s, %.0f files/s\n", pass, walker.files,
                     cancel.polls, s, walker.files / (s > 0 ? s : 1e-9));
     }
 
     FileToolSettings settings;
     settings.findZeroLength = true;
     for (int pass = 1; pass <= 2; ++pass) {
-        MemoryList list;
+        BenchRows list;
         CJunkScan scan(list, cancel, status, settings, DefaultJunkEndings());
         LARGE_INTEGER a = Now();
         scan.WalkJunkFolder(root);
@@ -159,11 +99,7 @@ int main(int argc, char** argv) {
                     list.Count(), static_cast<unsigned long long>(scan.junkTotalBytes), s, files / (s > 0 ? s : 1e-9));
     }
 
-    PROCESS_MEMORY_COUNTERS pmc {};
-    pmc.cb = sizeof pmc;
-    if (::GetProcessMemoryInfo(::GetCurrentProcess(), &pmc, sizeof pmc))
-        std::printf("peak working set %.1f MB, peak private bytes %.1f MB\n", pmc.PeakWorkingSetSize / 1048576.0,
-                    pmc.PeakPagefileUsage / 1048576.0);
+    PrintPeakMemory();
 
     RemoveTree(root);
     return 0;

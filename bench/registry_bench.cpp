@@ -3,6 +3,7 @@
 //   registry_bench [keys=20000] [values=100000] [--real]
 // --real also times a scan of the machine's own registry, as the "Scan" command runs it.
 #include "app/reghelpers.h"
+#include "bench_support.h"
 #include "registry/pathcheck.h"
 #include "registry/regscan.h"
 
@@ -16,50 +17,6 @@
 #include <vector>
 
 namespace {
-
-class RowStore : public IResultList {
-public:
-    std::vector<std::vector<std::string>> rows;
-    int AddRow(const std::vector<std::string>& texts, int, DWORD) override {
-        rows.push_back(texts);
-        return static_cast<int>(rows.size()) - 1;
-    }
-    int Count() const override { return static_cast<int>(rows.size()); }
-    std::string Text(int row, int column) const override { return rows[row][column]; }
-    void SetText(int, int, const std::string&) override {}
-    DWORD Data(int) const override { return 0; }
-    bool IsSelected(int) const override { return false; }
-    bool IsChecked(int) const override { return false; }
-    void SetChecked(int, bool) override {}
-    void DeleteRow(int row) override { rows.erase(rows.begin() + row); }
-    void DeleteAll() override { rows.clear(); }
-};
-
-class NoCancel : public ICancelPoll {
-public:
-    bool checkCancelled() override {
-        ++polls;
-        return false;
-    }
-    unsigned long polls = 0;
-};
-
-class NoStatus : public IStatusSink {
-public:
-    void SetStatusText(const std::string&, int) override {}
-    void ShowNotifierText(const std::string&) override {}
-};
-
-double Now() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    ::QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / freq.QuadPart;
-}
 
 // Keys in a tree of fan-out 16 (breadth first), values spread evenly over them: plain texts,
 // live paths, dead paths and numbers.
@@ -95,15 +52,7 @@ void Seed(HKEY base, long keys, long values) {
     for (size_t i = 1; i < handles.size(); ++i) ::RegCloseKey(handles[i]);
 }
 
-void PrintMemory() {
-    PROCESS_MEMORY_COUNTERS pmc {};
-    pmc.cb = sizeof pmc;
-    if (::GetProcessMemoryInfo(::GetCurrentProcess(), &pmc, sizeof pmc))
-        std::printf("peak working set: %.1f MB, peak private bytes: %.1f MB\n", pmc.PeakWorkingSetSize / 1048576.0,
-                    pmc.PeakPagefileUsage / 1048576.0);
-}
-
-void Report(const char* what, const CRegistryScan& scan, const RowStore& rows, unsigned long polls, double seconds) {
+void Report(const char* what, const CRegistryScan& scan, const BenchRows& rows, unsigned long polls, double seconds) {
     std::printf("%s: %lu keys, %lu values, %d rows, %lu polls in %.3f s\n", what, scan.keysVisited,
                 scan.valuesChecked, rows.Count(), polls, seconds);
     std::printf("%s: %.0f keys/s, %.0f values/s\n", what, scan.keysVisited / seconds, scan.valuesChecked / seconds);
@@ -132,20 +81,20 @@ int main(int argc, char** argv) {
         ::RegCreateKeyExA(base, parts[i], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &redirected[i], nullptr);
 
     std::printf("seeding %ld keys and %ld values...\n", keys, values);
-    double t0 = Now();
+    LARGE_INTEGER t0 = Now();
     Seed(redirected[0], keys, values);
-    std::printf("seeded in %.2f s\n", Now() - t0);
+    std::printf("seeded in %.2f s\n", Seconds(t0, Now()));
 
     for (int i = 0; i < 4; ++i) ::RegOverridePredefKey(roots[i], redirected[i]);
     {
-        RowStore rows;
-        NoCancel poll;
-        NoStatus status;
+        BenchRows rows;
+        CountingCancel poll;
+        QuietStatus status;
         RegScanOptions options;
         CRegistryScan scan(rows, poll, status, options);
-        double start = Now();
+        LARGE_INTEGER start = Now();
         scan.ScanRegistry();
-        Report("seeded registry", scan, rows, poll.polls, Now() - start);
+        Report("seeded registry", scan, rows, poll.polls, Seconds(start, Now()));
     }
     for (int i = 0; i < 4; ++i) {
         ::RegOverridePredefKey(roots[i], nullptr);
@@ -153,30 +102,30 @@ int main(int argc, char** argv) {
     }
     ::RegCloseKey(base);
     DeleteRegKeyTree(HKEY_CURRENT_USER, basePath);
-    PrintMemory();
+    PrintPeakMemory();
 
     // What one judgement costs: a dead path goes through every file and search-path lookup.
     for (const char* text : {"C:\\KelvoBenchMissing\\App1\\tool1.exe -x", "C:\\windows\\notepad.exe /p %1",
                              "Some setting text number 7"}) {
         const int n = 2000;
-        double start = Now();
+        LARGE_INTEGER start = Now();
         for (int i = 0; i < n; ++i) IsPathEntryValid(text, false, true);
-        std::printf("path check of \"%s\": %.1f us per call\n", text, (Now() - start) * 1e6 / n);
+        std::printf("path check of \"%s\": %.1f us per call\n", text, (Seconds(start, Now())) * 1e6 / n);
     }
 
     if (real) {
-        RowStore rows;
-        NoCancel poll;
-        NoStatus status;
+        BenchRows rows;
+        CountingCancel poll;
+        QuietStatus status;
         RegScanOptions options;
         CRegistryScan scan(rows, poll, status, options);
-        double start = Now();
+        LARGE_INTEGER start = Now();
         scan.ScanRegistry();
-        Report("machine registry", scan, rows, poll.polls, Now() - start);
+        Report("machine registry", scan, rows, poll.polls, Seconds(start, Now()));
         for (int i = 0; i < rows.Count() && i < 15; ++i)
             std::printf("  %s\\%s | %s | %s\n", rows.Text(i, 0).c_str(), rows.Text(i, 1).c_str(),
                         rows.Text(i, 2).c_str(), rows.Text(i, 4).c_str());
-        PrintMemory();
+        PrintPeakMemory();
     }
     return 0;
 }
