@@ -163,24 +163,6 @@ bool ReadShellLink(const std::string& file, std::string* target, std::string* de
     return ok;
 }
 
-// Runs the system's registry editor silently on a file and waits for it.
-DWORD ImportWithRegedit(const std::string& file) {
-    char windows[MAX_PATH];
-    ::GetWindowsDirectoryA(windows, MAX_PATH);
-    std::string exe = std::string(windows) + "\\regedit.exe";
-    std::string cmd = "regedit.exe /s \"" + file + "\"";
-    STARTUPINFOA si {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi {};
-    if (!::CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return ::GetLastError() | 0x80000000;
-    ::WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = 0;
-    ::GetExitCodeProcess(pi.hProcess, &code);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-    return code;
-}
 
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -127,13 +127,6 @@ bool KeyExists(HKEY root, const std::string& key) {
     ::RegCloseKey(k);
     return true;
 }
-bool ValueExists(HKEY root, const std::string& key, const std::string& name) {
-    HKEY k = nullptr;
-    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-    LONG rc = ::RegQueryValueExA(k, name.c_str(), nullptr, nullptr, nullptr, nullptr);
-    ::RegCloseKey(k);
-    return rc == ERROR_SUCCESS;
-}
 
 // Every key below a key (relative paths, the key itself as "") with its values' types and bytes.
 struct Value {
@@ -180,24 +173,6 @@ std::string Describe(const Snapshot& s) {
     return out;
 }
 
-// Runs the system's registry editor on a file, silently, and waits for it.
-DWORD ImportWithRegedit(const std::string& file) {
-    char windows[MAX_PATH];
-    ::GetWindowsDirectoryA(windows, MAX_PATH);
-    std::string exe = std::string(windows) + "\\regedit.exe";
-    std::string cmd = "regedit.exe /s \"" + file + "\"";
-    STARTUPINFOA si {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi {};
-    if (!::CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return ::GetLastError() | 0x80000000;
-    ::WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = 0;
-    ::GetExitCodeProcess(pi.hProcess, &code);
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
-    return code;
-}
 
 // HKEY_CURRENT_USER redirected to a scratch key, so that cases can use the paths they name.
 class RedirectedUser {

@@ -37,13 +37,6 @@ void SetString(HKEY root, const std::string& key, const std::string& name, const
     ::RegCloseKey(k);
 }
 
-bool ValueExists(HKEY root, const std::string& key, const std::string& name) {
-    HKEY k = nullptr;
-    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
-    LONG rc = ::RegQueryValueExA(k, name.c_str(), nullptr, nullptr, nullptr, nullptr);
-    ::RegCloseKey(k);
-    return rc == ERROR_SUCCESS;
-}
 
 std::string IniLine(const std::string& file, const std::string& key) {
     char buf[4096] = {};

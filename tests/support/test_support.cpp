@@ -36,6 +36,32 @@ bool WriteFileText(const std::string& path, const std::string& text) {
     return ok && written == text.size();
 }
 
+bool ValueExists(HKEY root, const std::string& key, const std::string& name) {
+    HKEY k = nullptr;
+    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    LONG rc = ::RegQueryValueExA(k, name.c_str(), nullptr, nullptr, nullptr, nullptr);
+    ::RegCloseKey(k);
+    return rc == ERROR_SUCCESS;
+}
+
+DWORD ImportWithRegedit(const std::string& file) {
+    char windows[MAX_PATH];
+    ::GetWindowsDirectoryA(windows, MAX_PATH);
+    std::string exe = std::string(windows) + "\\regedit.exe";
+    std::string cmd = "regedit.exe /s \"" + file + "\"";
+    STARTUPINFOA si {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi {};
+    if (!::CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return ::GetLastError() | 0x80000000;
+    ::WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = 0;
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return code;
+}
+
 bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void RemoveTree(const std::string& path) {

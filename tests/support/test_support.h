@@ -36,6 +36,10 @@ private:
 };
 
 bool WriteFileText(const std::string& path, const std::string& text);
+// True when the value exists under root\key.
+bool ValueExists(HKEY root, const std::string& key, const std::string& name);
+// Runs the system's registry editor silently on a .reg file and waits for it; its exit code.
+DWORD ImportWithRegedit(const std::string& file);
 bool FileExists(const std::string& path);
 void RemoveTree(const std::string& path);
 
