@@ -1,4 +1,5 @@
 // Registry and shell helpers against the sandbox machine's real registry.
+#include "app/codepage.h"
 #include "app/reghelpers.h"
 #include "framework/strings.h"
 #include "test_support.h"
@@ -158,4 +159,31 @@ TEST(GetShellFolder, KnownFoldersWithoutTrailingBackslash) {
         EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(path.c_str()));
     }
     EXPECT_EQ("", GetShellFolder(0x7F));  // not a folder the system knows
+}
+
+TEST(NarrowName, RefusesNamesThatDoNotSurviveTheCodePage) {
+    // The test programs carry the program's manifest, so they run with UTF-8 as well.
+    EXPECT_TRUE(ProcessCodePageIsUtf8());
+    struct Case { const wchar_t* name; UINT codePage; bool survives; const char* narrow; };
+    const Case cases[] = {
+        {L"\x03A9mega.txt", CP_UTF8, true, "\xCE\xA9mega.txt"},
+        {L"\x6587\x4EF6.txt", CP_UTF8, true, "\xE6\x96\x87\xE4\xBB\xB6.txt"},
+        {L"\xD83D\xDE00.txt", CP_UTF8, true, "\xF0\x9F\x98\x80.txt"},
+        {L"Omega.txt", 1252, true, "Omega.txt"},
+        {L"caf\x00E9", 1252, true, "caf\xE9"},
+        // Best-fit would give "Omega.txt": another file's name.
+        {L"\x03A9mega.txt", 1252, false, nullptr},
+        {L"\x6587\x4EF6.txt", 1252, false, nullptr},
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        EXPECT_EQ(c.survives, NarrowName(c.name, out, c.codePage)) << c.codePage << " " << out;
+        if (c.narrow) {
+            EXPECT_EQ(c.narrow, out);
+            EXPECT_EQ(std::wstring(c.name), WideName(out, c.codePage));
+        }
+    }
+    std::string out;
+    EXPECT_TRUE(NarrowName(L"\x03A9", out));
+    EXPECT_EQ("\xCE\xA9", out);
 }
