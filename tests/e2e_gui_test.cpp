@@ -842,13 +842,13 @@ TEST_F(DemoTest, StartupPrograms) {
     EXPECT_FALSE(FileExists(X("{STARTUP}\\Kelvo Notes.lnk")));
     EXPECT_TRUE(FileExists(X("{STARTUP}Disabled\\Kelvo Notes.lnk")));
     EXPECT_TRUE(::GetFileAttributesA(X("{STARTUP}Disabled").c_str()) & FILE_ATTRIBUTE_HIDDEN);
-    // One entry of a line of two moves; an expandable value comes back as a plain string.
+    // One entry of a line of two moves; an expandable value keeps its type.
     EXPECT_TRUE(SameText(clipmon, IniLine("Run"))) << IniLine("Run");
     EXPECT_TRUE(SameText(prnmon + " " + taskmon, IniLine("RunDisabled"))) << IniLine("RunDisabled");
     std::string bytes;
     DWORD type = 0;
     ASSERT_TRUE(ReadValue(HKEY_CURRENT_USER, hkcuRun, "Reminder", &bytes, &type));
-    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+    EXPECT_EQ(static_cast<DWORD>(REG_EXPAND_SZ), type);
     EXPECT_EQ(std::string("%SystemRoot%\\notepad.exe") + '\0', bytes);
     EXPECT_EQ("<none>", ValueText(HKEY_CURRENT_USER, hkcuRun + "Disabled", "Reminder"));
     // The list is read again from the machine.

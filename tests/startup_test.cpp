@@ -1,6 +1,8 @@
 // The startup programs manager on a machine of its own: the Run keys of HKEY_CURRENT_USER and
 // HKEY_LOCAL_MACHINE redirected to scratch keys, a scratch ini file in place of win.ini and
 // scratch Startup folders.
+#include "app/codepage.h"
+#include "app/reghelpers.h"
 #include "framework/strings.h"
 #include "resource.h"
 #include "startup/startupprograms.h"
@@ -16,6 +18,9 @@
 namespace {
 
 const std::string kCV = "Software\\Microsoft\\Windows\\CurrentVersion\\";
+// The 32-bit registry view's branch of the machine's hive.
+const std::string kCV32 = "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\";
+const std::string kApproved = kCV + "Explorer\\StartupApproved\\";
 const char kNotepad[] = "C:\\windows\\notepad.exe";
 const char kMissing[] = "C:\\KelvoMissing4711\\gone.exe";
 
@@ -59,15 +64,35 @@ public:
     void ShowNotifierText(const std::string& text) override { notes.push_back(text); }
 };
 
-void SetValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const void* data, DWORD size) {
+std::wstring W(const std::string& utf8) { return WideName(utf8, CP_UTF8); }
+
+// Sets a value to exactly these bytes (names in UTF-8).
+void SetRaw(HKEY root, const std::string& key, const std::string& name, DWORD type, const std::string& bytes) {
     HKEY k = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr));
-    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(k, name.c_str(), 0, type, static_cast<const BYTE*>(data), size));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(root, W(key).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExW(k, W(name).c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                                              static_cast<DWORD>(bytes.size())));
     ::RegCloseKey(k);
+}
+std::string WideBytes(const std::string& utf8) {
+    std::wstring w = W(utf8) + L'\0';
+    return std::string(reinterpret_cast<const char*>(w.data()), w.size() * sizeof(wchar_t));
 }
 void SetString(HKEY root, const std::string& key, const std::string& name, const std::string& text,
                DWORD type = REG_SZ) {
-    SetValue(root, key, name, type, text.c_str(), static_cast<DWORD>(text.size() + 1));
+    SetRaw(root, key, name, type, WideBytes(text));
+}
+// The value as the registry keeps it: its type and its bytes, or "<none>".
+std::string Raw(HKEY root, const std::string& key, const std::string& name) {
+    HKEY k = nullptr;
+    if (::RegOpenKeyExW(root, W(key).c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return "<none>";
+    DWORD type = 0, size = 0;
+    LONG rc = ::RegQueryValueExW(k, W(name).c_str(), nullptr, &type, nullptr, &size);
+    std::string bytes(size, '\0');
+    if (rc == ERROR_SUCCESS && size)
+        rc = ::RegQueryValueExW(k, W(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&bytes[0]), &size);
+    ::RegCloseKey(k);
+    return rc == ERROR_SUCCESS ? Format("%lu:", type) + bytes : "<none>";
 }
 // The value's text and type, or "<none>".
 std::string ValueOf(HKEY root, const std::string& key, const std::string& name, DWORD* typeOut = nullptr) {
@@ -80,7 +105,17 @@ std::string ValueOf(HKEY root, const std::string& key, const std::string& name, 
     if (typeOut) *typeOut = type;
     return rc == ERROR_SUCCESS ? std::string(data) : "<none>";
 }
-// Lets everyone read and delete the key but nobody write to it.
+std::string FileText(const std::string& path) {
+    HANDLE h = ::CreateFileW(W(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "<none>";
+    std::string text(::GetFileSize(h, nullptr), '\0');
+    DWORD got = 0;
+    if (!text.empty()) ::ReadFile(h, &text[0], static_cast<DWORD>(text.size()), &got, nullptr);
+    ::CloseHandle(h);
+    return text.substr(0, got);
+}
+// Lets everyone read and delete the key but nobody write to it, as the machine's keys are for
+// a standard user.
 void MakeUnwritable(HKEY root, const std::string& key) {
     HKEY k = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr));
@@ -92,6 +127,7 @@ void MakeUnwritable(HKEY root, const std::string& key) {
     ::RegCloseKey(k);
     ASSERT_FALSE(::RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, &k) == ERROR_SUCCESS);
 }
+bool Mentions(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 class StartupTest : public ::testing::Test {
 protected:
@@ -108,6 +144,7 @@ protected:
         ::CreateDirectoryA(userFolder.c_str(), nullptr);
         ::CreateDirectoryA(commonFolder.c_str(), nullptr);
         tool.places.iniFile = ini;
+        tool.places.undoFolder = dir.path();
         tool.places.shellFolder = [this](int csidl) {
             std::string f = csidl == 7 ? userFolder : csidl == 24 ? commonFolder : std::string();
             return FileExists(f) ? f : std::string();
@@ -150,36 +187,54 @@ protected:
 }  // namespace
 
 TEST_F(StartupTest, ListsEveryPlaceInOrder) {
-    const char* keys[14][2] = {{"U", "Run"},         {"U", "RunOnce"},         {"M", "Run"},
+    // U the user's hive, M the machine's, W the machine's 32-bit view.
+    const char* keys[24][2] = {{"U", "Run"},         {"U", "RunOnce"},         {"M", "Run"},
                                {"M", "RunServices"}, {"M", "RunOnce"},         {"M", "RunOnceEx"},
                                {"M", "RunServicesOnce"}, {"U", "RunDisabled"}, {"U", "RunOnceDisabled"},
                                {"M", "RunDisabled"}, {"M", "RunServicesDisabled"}, {"M", "RunOnceDisabled"},
-                               {"M", "RunOnceExDisabled"}, {"M", "RunServicesOnceDisabled"}};
+                               {"M", "RunOnceExDisabled"}, {"M", "RunServicesOnceDisabled"},
+                               {"W", "Run"},         {"W", "RunServices"},     {"W", "RunOnce"},
+                               {"W", "RunOnceEx"},   {"W", "RunServicesOnce"}, {"W", "RunDisabled"},
+                               {"W", "RunServicesDisabled"}, {"W", "RunOnceDisabled"}, {"W", "RunOnceExDisabled"},
+                               {"W", "RunServicesOnceDisabled"}};
     Listing expected;
-    for (int i = 13; i >= 0; --i) {  // written backwards: the order comes from the scan
-        bool user = keys[i][0][0] == 'U';
-        std::string name = Format("p%02d", i + 1);
-        SetString(user ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, kCV + keys[i][1], name, kNotepad);
+    // The machine's hive keeps 32-bit registrations apart.
+    SetString(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node", "", "");
+    for (int i = 23; i >= 0; --i) {  // written backwards: the order comes from the scan
+        const char where = keys[i][0][0];
+        HKEY hive = where == 'U' ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+        // A 32-bit program's value: written through the 32-bit view.
+        HKEY k = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(hive, (kCV + keys[i][1]).c_str(), 0, nullptr, 0,
+                                                   KEY_ALL_ACCESS | (where == 'W' ? KEY_WOW64_32KEY : 0), nullptr, &k,
+                                                   nullptr));
+        std::wstring data = W(kNotepad);
+        ::RegSetValueExW(k, W(Format("p%02d", i + 1)).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                         static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+        ::RegCloseKey(k);
     }
-    for (int i = 0; i < 14; ++i) {
-        std::string hive = keys[i][0][0] == 'U' ? "HKEY_CURRENT_USER\\" : "HKEY_LOCAL_MACHINE\\";
-        expected.emplace_back(Format("p%02d", i + 1), kNotepad, hive + kCV + keys[i][1], i < 7 ? 1 : 0, i < 7);
+    for (int i = 0; i < 24; ++i) {
+        const char where = keys[i][0][0];
+        std::string place = where == 'U' ? "HKEY_CURRENT_USER\\" + kCV : where == 'M' ? "HKEY_LOCAL_MACHINE\\" + kCV
+                                                                                       : "HKEY_LOCAL_MACHINE\\" + kCV32;
+        bool live = (i < 7) || (i >= 14 && i < 19);
+        expected.emplace_back(Format("p%02d", i + 1), kNotepad, place + keys[i][1], live ? 1 : 0, live);
     }
     // Only Run and RunOnce are read under the user's hive.
     SetString(HKEY_CURRENT_USER, kCV + "RunServices", "notread", kNotepad);
-    SetIni("RunDisabled", "p18.exe");
-    SetIni("Run", "p17.exe");
-    SetIni("LoadDisabled", "p16.exe");
-    SetIni("Load", "p15.exe");
-    expected.emplace_back("p15.exe", "p15.exe", "Load", 1, true);
-    expected.emplace_back("p16.exe", "p16.exe", "LoadDisabled", 0, false);
-    expected.emplace_back("p17.exe", "p17.exe", "Run", 1, true);
-    expected.emplace_back("p18.exe", "p18.exe", "RunDisabled", 0, false);
+    SetIni("RunDisabled", "p28.exe");
+    SetIni("Run", "p27.exe");
+    SetIni("LoadDisabled", "p26.exe");
+    SetIni("Load", "p25.exe");
+    expected.emplace_back("p25.exe", "p25.exe", "Load", 1, true);
+    expected.emplace_back("p26.exe", "p26.exe", "LoadDisabled", 0, false);
+    expected.emplace_back("p27.exe", "p27.exe", "Run", 1, true);
+    expected.emplace_back("p28.exe", "p28.exe", "RunDisabled", 0, false);
     ::CreateDirectoryA((userFolder + "Disabled").c_str(), nullptr);
     ::CreateDirectoryA((commonFolder + "Disabled").c_str(), nullptr);
     const std::string folders[4] = {userFolder + "Disabled", userFolder, commonFolder + "Disabled", commonFolder};
     for (int i = 0; i < 4; ++i) {
-        std::string name = Format("p%02d.lnk", 19 + i);
+        std::string name = Format("p%02d.lnk", 29 + i);
         ASSERT_TRUE(WriteFileText(folders[i] + "\\" + name, "x"));
         expected.emplace_back(name, folders[i] + "\\" + name, i < 2 ? "Startup" : "Common Startup", i % 2, i % 2 == 1);
     }
@@ -187,21 +242,22 @@ TEST_F(StartupTest, ListsEveryPlaceInOrder) {
 
     tool.ScanStartupPrograms();
 
-    EXPECT_EQ(expected, Rows());
-    for (int r = 0; r < 14; ++r) EXPECT_EQ("Registry", list.Text(r, 3));
-    for (int r = 14; r < 18; ++r) EXPECT_EQ("Win.ini", list.Text(r, 3));
-    for (int r = 18; r < 22; ++r) EXPECT_EQ("StartUp", list.Text(r, 3));
+    ASSERT_EQ(expected, Rows());
+    for (int r = 0; r < 24; ++r) EXPECT_EQ("Registry", list.Text(r, 3));
+    for (int r = 24; r < 28; ++r) EXPECT_EQ("Win.ini", list.Text(r, 3));
+    for (int r = 28; r < 32; ++r) EXPECT_EQ("StartUp", list.Text(r, 3));
     EXPECT_TRUE(status.notes.empty());
     EXPECT_TRUE(prompter.asked.empty());
 }
 
-TEST_F(StartupTest, RegistryValuesAsRawTextAndUnreadablePlacesSkipped) {
+TEST_F(StartupTest, RegistryValuesListedAsTextWhateverTheirTypeLengthAndRights) {
     const std::string run = kCV + "Run";
     SetString(HKEY_CURRENT_USER, run, "empty", "");
     SetString(HKEY_CURRENT_USER, run, "expand", "%windir%\\notepad.exe", REG_EXPAND_SZ);
-    SetValue(HKEY_CURRENT_USER, run, "binary", REG_BINARY, "C:\\windows\\notepad.exe", 22);
-    SetString(HKEY_CURRENT_USER, run, std::string(300, 'n'), kNotepad);      // name too long
-    SetString(HKEY_CURRENT_USER, run, "longdata", std::string(300, 'd'));     // data too long
+    SetRaw(HKEY_CURRENT_USER, run, "binary", REG_BINARY, "C:\\windows\\notepad.exe");
+    SetString(HKEY_CURRENT_USER, run, std::string(300, 'n'), kNotepad);
+    SetString(HKEY_CURRENT_USER, run, "longdata", std::string(300, 'd'));
+    // A standard user may read the machine's Run key but not write it.
     SetString(HKEY_LOCAL_MACHINE, kCV + "Run", "locked", kNotepad);
     MakeUnwritable(HKEY_LOCAL_MACHINE, kCV + "Run");
     // Items of a Startup folder that are not listed, and a hidden one that is.
@@ -214,27 +270,34 @@ TEST_F(StartupTest, RegistryValuesAsRawTextAndUnreadablePlacesSkipped) {
 
     tool.ScanStartupPrograms();
 
-    ASSERT_EQ(3, list.Count());
+    ASSERT_EQ(6, list.Count());
     ASSERT_GE(list.Find("expand"), 0);
     EXPECT_EQ((std::vector<std::string>{"expand", "%windir%\\notepad.exe", "HKEY_CURRENT_USER\\" + kCV + "Run",
                                         "Registry"}),
               Row(list.Find("expand")));
     ASSERT_GE(list.Find("binary"), 0);
     EXPECT_EQ(kNotepad, list.Text(list.Find("binary"), 1));
-    EXPECT_EQ("hidden.lnk", list.Text(2, 0));
+    ASSERT_GE(list.Find("longdata"), 0);
+    EXPECT_EQ(std::string(300, 'd'), list.Text(list.Find("longdata"), 1));
+    EXPECT_GE(list.Find(std::string(300, 'n')), 0);
+    ASSERT_GE(list.Find("locked"), 0);
+    EXPECT_EQ(1u, list.Data(list.Find("locked")));
+    EXPECT_EQ("hidden.lnk", list.Text(5, 0));
 }
 
 TEST_F(StartupTest, WinIniEntriesSplitAtSpacesAndOverflowReported) {
     SetIni("Load", "C:\\A\\B.EXE  D.EXE ");
     SetIni("Run", std::string(2600, 'r'));
-    SetIni("RunDisabled", std::string(2599, 'f'));  // just fits
+    std::string omegas;
+    for (int i = 0; i < 2599; ++i) omegas += u8"Ω";
+    SetIni("RunDisabled", omegas);  // just fits: 2599 characters, two bytes each
 
     tool.ScanStartupPrograms();
 
     ASSERT_EQ(3, list.Count());
     EXPECT_EQ((std::vector<std::string>{"A\\B.EXE", "C:\\A\\B.EXE", "Load", "Win.ini"}), Row(0));
     EXPECT_EQ((std::vector<std::string>{"D.EXE", "D.EXE", "Load", "Win.ini"}), Row(1));
-    EXPECT_EQ(std::string(2599, 'f'), list.Text(2, 1));
+    EXPECT_EQ(omegas, list.Text(2, 1));
     ASSERT_EQ(1u, prompter.asked.size());
     EXPECT_EQ("Error reading ini file", prompter.asked[0].text);
     EXPECT_EQ(LoadStr(IDS_APP_TITLE), prompter.asked[0].caption);
@@ -290,6 +353,92 @@ TEST_F(StartupTest, ReportsReenabledAndInvalidEntries) {
               status.notes);
 }
 
+TEST_F(StartupTest, EntriesWindowsItselfSwitchedOffShowAsOff) {
+    SetString(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node", "", "");
+    ::CreateDirectoryA((userFolder + "Disabled").c_str(), nullptr);
+    // Where the entry is, its switch's hive and list, the switch's first byte, and its row's data.
+    const struct {
+        const char* name;
+        HKEY hive;
+        std::string place;
+        HKEY switchHive;
+        const char* list;
+        char first;
+        DWORD data;
+    } cases[] = {
+        {"offUser", HKEY_CURRENT_USER, kCV + "Run", HKEY_CURRENT_USER, "Run", 3, kStartupOffInWindows},
+        {"onUser", HKEY_CURRENT_USER, kCV + "Run", HKEY_CURRENT_USER, "Run", 2, 1},
+        {"onSix", HKEY_CURRENT_USER, kCV + "Run", HKEY_CURRENT_USER, "Run", 6, 1},
+        {"offMachine", HKEY_LOCAL_MACHINE, kCV + "Run", HKEY_LOCAL_MACHINE, "Run", 7, kStartupOffInWindows},
+        {"off32", HKEY_LOCAL_MACHINE, kCV32 + "Run", HKEY_LOCAL_MACHINE, "Run32", 3, kStartupOffInWindows},
+        {"otherList", HKEY_LOCAL_MACHINE, kCV + "Run", HKEY_LOCAL_MACHINE, "Run32", 3, 1},
+        {"once", HKEY_CURRENT_USER, kCV + "RunOnce", HKEY_CURRENT_USER, "Run", 3, 1},
+        {"parked", HKEY_CURRENT_USER, kCV + "RunDisabled", HKEY_CURRENT_USER, "Run", 3, 0},
+        {"off.lnk", nullptr, userFolder, HKEY_CURRENT_USER, "StartupFolder", 3, kStartupOffInWindows},
+        {"parked.lnk", nullptr, userFolder + "Disabled", HKEY_CURRENT_USER, "StartupFolder", 3, 0},
+        {"common.lnk", nullptr, commonFolder, HKEY_LOCAL_MACHINE, "StartupFolder", 3, kStartupOffInWindows},
+    };
+    for (const auto& c : cases) {
+        if (c.hive) SetString(c.hive, c.place, c.name, kNotepad);
+        else WriteFileText(c.place + "\\" + c.name, "x");
+        SetRaw(c.switchHive, kApproved + c.list, c.name, REG_BINARY, std::string(1, c.first) + std::string(11, '\1'));
+    }
+    tool.ScanStartupPrograms();
+    ASSERT_EQ(11, list.Count());
+    for (const auto& c : cases) {
+        int row = list.Find(c.name);
+        ASSERT_GE(row, 0) << c.name;
+        EXPECT_EQ(c.data, list.Data(row)) << c.name;
+        EXPECT_EQ(c.data == 1, list.rows[row].checked) << c.name;
+    }
+    // This tool only reads that switch: ticking such an entry says where to switch it on, and an
+    // entry moved back under a switch that is off is still shown off.
+    for (const char* name : {"offUser", "parked"}) list.rows[list.Find(name)].checked = true;
+    tool.ApplyStartupChanges();
+    EXPECT_EQ(kNotepad, ValueOf(HKEY_CURRENT_USER, kCV + "Run", "parked"));
+    EXPECT_EQ(static_cast<DWORD>(kStartupOffInWindows), list.Data(list.Find("parked")));
+    ASSERT_EQ(1u, prompter.asked.size());
+    EXPECT_TRUE(Mentions(prompter.asked[0].text, "offUser (HKEY_CURRENT_USER\\" + kCV + "Run): Windows itself has "
+                                                 "switched it off; switch it on again in Task Manager"));
+    EXPECT_TRUE(Mentions(prompter.asked[0].text, "parked (HKEY_CURRENT_USER\\" + kCV + "Run): it is back in its "
+                                                 "place, but Windows itself"));
+}
+
+TEST_F(StartupTest, NamesWithoutAnExactFormAreNeverActedOn) {
+    // An older Windows: the names go through code page 1252, where Omega has no form.
+    tool.codePage = 1252;
+    const std::string omega = u8"\u03a9mega";
+    SetString(HKEY_CURRENT_USER, kCV + "Run", omega, kNotepad);
+    // What the lost name would be taken for.
+    SetString(HKEY_CURRENT_USER, kCV + "Run", "?mega", "C:\\decoy.exe");
+    SetString(HKEY_CURRENT_USER, kCV + "Run", "plain", kNotepad);
+    SetIni("Load", omega + ".exe keep.exe");
+    WriteFileText(userFolder + "\\" + omega + ".lnk", "x");
+    tool.ScanStartupPrograms();
+    ASSERT_EQ(6, list.Count());
+    int notExact = 0;
+    for (auto& r : list.rows) {
+        notExact += (r.data & kStartupNameNotExact) != 0;
+        if (r.texts[1] != "C:\\decoy.exe") r.checked = false;
+    }
+    EXPECT_EQ(4, notExact);  // the value, both entries of its win.ini line, and the file
+
+    tool.ApplyStartupChanges();
+    EXPECT_EQ(kNotepad, ValueOf(HKEY_CURRENT_USER, kCV + "Run", omega));
+    EXPECT_EQ("C:\\decoy.exe", ValueOf(HKEY_CURRENT_USER, kCV + "Run", "?mega"));
+    EXPECT_EQ(kNotepad, ValueOf(HKEY_CURRENT_USER, kCV + "RunDisabled", "plain"));
+    EXPECT_EQ(omega + ".exe keep.exe", Ini("Load"));
+    EXPECT_TRUE(FileExists(userFolder + "\\" + omega + ".lnk"));
+    EXPECT_EQ(4u, tool.Problems().size());
+
+    prompter.answers = {IDYES};
+    tool.DeleteAllStartupRows();
+    EXPECT_EQ(4, list.Count());
+    EXPECT_EQ(kNotepad, ValueOf(HKEY_CURRENT_USER, kCV + "Run", omega));
+    EXPECT_EQ(omega + ".exe keep.exe", Ini("Load"));
+    EXPECT_TRUE(FileExists(userFolder + "\\" + omega + ".lnk"));
+}
+
 TEST_F(StartupTest, DisableAndEnableRestoreEveryKindOfPlace) {
     const char* liveKeys[7][2] = {{"U", "Run"},     {"U", "RunOnce"},   {"M", "Run"},           {"M", "RunServices"},
                                   {"M", "RunOnce"}, {"M", "RunOnceEx"}, {"M", "RunServicesOnce"}};
@@ -297,21 +446,26 @@ TEST_F(StartupTest, DisableAndEnableRestoreEveryKindOfPlace) {
         SetString(liveKeys[i][0][0] == 'U' ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, kCV + liveKeys[i][1],
                   Format("reg%d", i), Format("c:\\Program Files\\App%d\\app.exe /s", i));
     SetIni("Load", "c:\\tools\\Loader.exe  keep.exe");
-    SetIni("Run", "c:\\x\\app.exe app.exe");  // one entry contains the other's text
+    // One entry contains the other's text; names in any language.
+    SetIni("Run", u8"c:\\x\\app.exe app.exe C:\\\u03a9mega\\\u4e2d\u6587.exe");
     WriteFileText(userFolder + "\\mine.lnk", "user");
+    WriteFileText(userFolder + u8"\\\u03a9mega \U0001F600.lnk", "emoji");
     WriteFileText(commonFolder + "\\all.lnk", "common");
     tool.ScanStartupPrograms();
     const Listing original = Rows();
-    ASSERT_EQ(13, list.Count());
+    ASSERT_EQ(15, list.Count());
+    EXPECT_GE(list.Find(u8"\u03a9mega\\\u4e2d\u6587.exe"), 0);
+    EXPECT_GE(list.Find(u8"\u03a9mega \U0001F600.lnk"), 0);
 
     for (auto& r : list.rows) r.checked = false;
     tool.ApplyStartupChanges();
-    ASSERT_EQ(13, list.Count());
-    for (int r = 0; r < 13; ++r) EXPECT_EQ(0u, list.Data(r)) << list.Text(r, 0);
+    ASSERT_EQ(15, list.Count());
+    for (int r = 0; r < 15; ++r) EXPECT_EQ(0u, list.Data(r)) << list.Text(r, 0);
+    EXPECT_EQ("emoji", FileText(userFolder + u8"Disabled\\\u03a9mega \U0001F600.lnk"));
     EXPECT_EQ("<none>", ValueOf(HKEY_LOCAL_MACHINE, kCV + "RunOnceEx", "reg5"));
     EXPECT_EQ("c:\\Program Files\\App5\\app.exe /s", ValueOf(HKEY_LOCAL_MACHINE, kCV + "RunOnceExDisabled", "reg5"));
     EXPECT_EQ("", Ini("Run"));
-    EXPECT_EQ("c:\\x\\app.exe app.exe", Ini("RunDisabled"));
+    EXPECT_EQ(u8"c:\\x\\app.exe app.exe C:\\\u03a9mega\\\u4e2d\u6587.exe", Ini("RunDisabled"));
     EXPECT_TRUE(FileExists(userFolder + "Disabled\\mine.lnk"));
     EXPECT_FALSE(FileExists(userFolder + "\\mine.lnk"));
     EXPECT_TRUE(prompter.asked.empty());  // the Disabled folders were made without asking
@@ -328,33 +482,141 @@ TEST_F(StartupTest, DisableAndEnableRestoreEveryKindOfPlace) {
     EXPECT_EQ("", Ini("LoadDisabled"));
 }
 
-TEST_F(StartupTest, MovesKeepTheEntryWhenTheNewPlaceCannotBeWritten) {
+TEST_F(StartupTest, EveryValueTypeComesBackByteForByte) {
+    const std::string wide600 = WideBytes(std::string(600, 'x'));
+    const struct {
+        const char* name;
+        DWORD type;
+        std::string bytes;
+    } values[] = {
+        {"sz", REG_SZ, WideBytes("C:\\a.exe /x")},
+        {"unterminated", REG_SZ, WideBytes("C:\\a.exe").substr(0, 16)},
+        {"expand", REG_EXPAND_SZ, WideBytes("%windir%\\notepad.exe")},
+        {"multi", REG_MULTI_SZ, WideBytes("C:\\a.exe") + WideBytes("C:\\b.exe") + std::string(2, '\0')},
+        {"binary", REG_BINARY, std::string("abcd\0\1\2\3", 8)},
+        {"dword", REG_DWORD, std::string("A\0\0\0", 4)},
+        {"qword", REG_QWORD, std::string("B\0\0\0\0\0\0\1", 8)},
+        {"own type", 0x4b57, std::string("kelvo\0\xff", 7)},
+        {"long", REG_SZ, wide600},
+        {u8"\u03a9mega", REG_SZ, WideBytes(u8"C:\\\u03a9\\\u4e2d\u6587.exe")},
+        {u8"\u4e2d\u6587", REG_EXPAND_SZ, WideBytes("%windir%\\x.exe")},
+        {u8"emoji \U0001F600", REG_SZ, WideBytes("C:\\e.exe")},
+    };
+    std::vector<std::string> stored;
+    for (const auto& v : values) {
+        SetRaw(HKEY_CURRENT_USER, kCV + "Run", v.name, v.type, v.bytes);
+        stored.push_back(Raw(HKEY_CURRENT_USER, kCV + "Run", v.name));
+    }
+    // A 32-bit program's value moves within the 32-bit view.
+    SetString(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node", "", "");
+    HKEY k = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kCV + "Run").c_str(), 0, nullptr, 0,
+                                               KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &k, nullptr));
+    ::RegSetValueExA(k, "multi32", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>("C:\\a.exe\0C:\\b.exe\0"), 19);
+    ::RegCloseKey(k);
+    const std::string multi32 = Raw(HKEY_LOCAL_MACHINE, kCV32 + "Run", "multi32");
+    ASSERT_NE("<none>", multi32);
+
+    tool.ScanStartupPrograms();
+    ASSERT_EQ(13, list.Count());
+    EXPECT_EQ(std::string(600, 'x'), list.Text(list.Find("long"), 1));
+    for (auto& r : list.rows) r.checked = false;
+    tool.ApplyStartupChanges();
+    EXPECT_TRUE(prompter.asked.empty());
+    for (size_t i = 0; i < stored.size(); ++i) {
+        EXPECT_EQ("<none>", Raw(HKEY_CURRENT_USER, kCV + "Run", values[i].name)) << values[i].name;
+        EXPECT_EQ(stored[i], Raw(HKEY_CURRENT_USER, kCV + "RunDisabled", values[i].name)) << values[i].name;
+    }
+    EXPECT_EQ(multi32, Raw(HKEY_LOCAL_MACHINE, kCV32 + "RunDisabled", "multi32"));
+    EXPECT_EQ("<none>", Raw(HKEY_LOCAL_MACHINE, kCV + "RunDisabled", "multi32"));
+
+    for (auto& r : list.rows) r.checked = true;
+    tool.ApplyStartupChanges();
+    for (size_t i = 0; i < stored.size(); ++i)
+        EXPECT_EQ(stored[i], Raw(HKEY_CURRENT_USER, kCV + "Run", values[i].name)) << values[i].name;
+    EXPECT_EQ(multi32, Raw(HKEY_LOCAL_MACHINE, kCV32 + "Run", "multi32"));
+    EXPECT_EQ(13, list.Count());
+}
+
+TEST_F(StartupTest, MovesNeverReplaceAnEntryOfTheSameName) {
+    SetString(HKEY_CURRENT_USER, kCV + "Run", "App", "C:\\new\\app.exe");
+    SetString(HKEY_CURRENT_USER, kCV + "RunDisabled", "App", "C:\\old\\parked.exe");
+    SetIni("Load", "C:\\a\\same.exe");
+    SetIni("LoadDisabled", "D:\\a\\same.exe");
+    WriteFileText(userFolder + "\\x.lnk", "new");
+    ::CreateDirectoryA((userFolder + "Disabled").c_str(), nullptr);
+    WriteFileText(userFolder + "Disabled\\x.lnk", "parked");
+    tool.ScanStartupPrograms();
+    ASSERT_EQ(6, list.Count());
+    const Listing before = Rows();
+    for (auto& r : list.rows) r.checked = !r.checked;  // each entry swaps places with its namesake
+    prompter.asked.clear();
+
+    tool.ApplyStartupChanges();
+
+    EXPECT_EQ("C:\\new\\app.exe", ValueOf(HKEY_CURRENT_USER, kCV + "Run", "App"));
+    EXPECT_EQ("C:\\old\\parked.exe", ValueOf(HKEY_CURRENT_USER, kCV + "RunDisabled", "App"));
+    EXPECT_EQ("C:\\a\\same.exe", Ini("Load"));
+    EXPECT_EQ("D:\\a\\same.exe", Ini("LoadDisabled"));
+    EXPECT_EQ("new", FileText(userFolder + "\\x.lnk"));
+    EXPECT_EQ("parked", FileText(userFolder + "Disabled\\x.lnk"));
+    EXPECT_EQ(before, Rows());
+    // The user learns which entry is in the way of each (after the scan's own findings).
+    ASSERT_EQ(2u, prompter.asked.size());
+    EXPECT_EQ(6u, tool.Problems().size());
+    const std::string& text = prompter.asked[1].text;
+    EXPECT_TRUE(Mentions(text, "\"App\" in HKEY_CURRENT_USER\\" + kCV + "RunDisabled (C:\\old\\parked.exe)")) << text;
+    EXPECT_TRUE(Mentions(text, "\"a\\same.exe\" in LoadDisabled (D:\\a\\same.exe)")) << text;
+    EXPECT_TRUE(Mentions(text, "\"x.lnk\" in " + userFolder + "Disabled")) << text;
+}
+
+TEST_F(StartupTest, MovesAndDeletesKeepTheEntryWhenItsPlaceCannotBeWritten) {
     SetString(HKEY_CURRENT_USER, kCV + "Run", "stay", kNotepad);
     MakeUnwritable(HKEY_CURRENT_USER, kCV + "RunDisabled");
-    tool.ScanStartupPrograms();
-    ASSERT_EQ(1, list.Count());
-    EXPECT_FALSE(tool.DisableStartupRow(0));
-    EXPECT_EQ(kNotepad, ValueOf(HKEY_CURRENT_USER, kCV + "Run", "stay"));
-    EXPECT_EQ("<none>", ValueOf(HKEY_CURRENT_USER, kCV + "RunDisabled", "stay"));
-    list.rows[0].checked = false;
-    tool.ApplyStartupChanges();
-    ASSERT_EQ(1, list.Count());
-    EXPECT_TRUE(list.rows[0].checked);
-    EXPECT_EQ("HKEY_CURRENT_USER\\" + kCV + "Run", list.Text(0, 2));
-
-    // The same for an enable whose live key is locked; a REG_EXPAND_SZ comes back as REG_SZ.
-    SetString(HKEY_LOCAL_MACHINE, kCV + "RunOnceDisabled", "back", "%windir%\\notepad.exe", REG_EXPAND_SZ);
-    SetString(HKEY_LOCAL_MACHINE, kCV + "RunDisabled", "parked", kNotepad);
+    SetString(HKEY_LOCAL_MACHINE, kCV + "Run", "machine", kNotepad);
     MakeUnwritable(HKEY_LOCAL_MACHINE, kCV + "Run");
     tool.ScanStartupPrograms();
-    ASSERT_EQ(3, list.Count());
-    EXPECT_FALSE(tool.EnableStartupRow(list.Find("parked")));
-    EXPECT_EQ(kNotepad, ValueOf(HKEY_LOCAL_MACHINE, kCV + "RunDisabled", "parked"));
-    EXPECT_TRUE(tool.EnableStartupRow(list.Find("back")));
-    DWORD type = 0;
-    EXPECT_EQ("%windir%\\notepad.exe", ValueOf(HKEY_LOCAL_MACHINE, kCV + "RunOnce", "back", &type));
-    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
-    EXPECT_EQ("<none>", ValueOf(HKEY_LOCAL_MACHINE, kCV + "RunOnceDisabled", "back"));
+    ASSERT_EQ(2, list.Count());
+    for (auto& r : list.rows) r.checked = false;
+    tool.ApplyStartupChanges();
+    EXPECT_EQ(kNotepad, ValueOf(HKEY_CURRENT_USER, kCV + "Run", "stay"));
+    EXPECT_EQ("<none>", ValueOf(HKEY_CURRENT_USER, kCV + "RunDisabled", "stay"));
+    EXPECT_EQ(kNotepad, ValueOf(HKEY_LOCAL_MACHINE, kCV + "Run", "machine"));
+    EXPECT_EQ("<none>", ValueOf(HKEY_LOCAL_MACHINE, kCV + "RunDisabled", "machine"));
+    ASSERT_EQ(2, list.Count());
+    EXPECT_TRUE(list.rows[0].checked && list.rows[1].checked);
+    ASSERT_EQ(1u, prompter.asked.size());
+    EXPECT_TRUE(Mentions(prompter.asked[0].text, "stay (HKEY_CURRENT_USER\\" + kCV + "Run): you have no right to change "
+                                                 "HKEY_CURRENT_USER\\" + kCV + "RunDisabled")) << prompter.asked[0].text;
+    EXPECT_TRUE(Mentions(prompter.asked[0].text, "you have no right to change HKEY_LOCAL_MACHINE\\" + kCV + "Run;"));
+    // A delete refused for lack of rights keeps its row and says so.
+    prompter.answers = {IDYES};
+    tool.DeleteAllStartupRows();
+    EXPECT_EQ(kNotepad, ValueOf(HKEY_LOCAL_MACHINE, kCV + "Run", "machine"));
+    ASSERT_EQ(1, list.Count());
+    EXPECT_EQ("machine", list.Text(0, 0));
+    EXPECT_TRUE(Mentions(prompter.asked.back().text, "These entries were not deleted:\n\nmachine ("));
+
+    // A win.ini line that cannot be written: the system's own mapping of ini lines to the
+    // registry (IniFileMapping) sends RunDisabled of this file to a key nobody may write. The
+    // mapping is read from the real machine's hive.
+    ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    const std::string file = Format("kelvo-startup-%lu.ini", ::GetCurrentProcessId());
+    const std::string mapping = "Software\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping\\" + file;
+    struct Unmap {
+        std::string key;
+        ~Unmap() { DeleteRegKeyTree(HKEY_LOCAL_MACHINE, key); }
+    } unmap {mapping};
+    SetString(HKEY_LOCAL_MACHINE, mapping + "\\windows", "RunDisabled", "USR:IniLocked");
+    MakeUnwritable(HKEY_CURRENT_USER, "IniLocked");
+    tool.places.iniFile = ini = dir / file;
+    SetIni("Run", "first.exe tool.exe");
+    ASSERT_FALSE(::WritePrivateProfileStringA("windows", "RunDisabled", "x", ini.c_str()));
+    int row = list.AddRow({"tool.exe", "tool.exe", "Run", "Win.ini"}, -1, 1);
+    EXPECT_FALSE(tool.DisableStartupRow(row));
+    EXPECT_EQ("first.exe tool.exe", Ini("Run"));
+    EXPECT_EQ("<none>", Ini("RunDisabled"));
+    EXPECT_TRUE(Mentions(tool.Problems().back(), "could not be written to the win.ini line RunDisabled"));
 }
 
 TEST_F(StartupTest, WinIniMovesTouchOnlyTheEntryAndNeverAnOverflowingLine) {
@@ -412,10 +674,30 @@ TEST_F(StartupTest, DeletesRemoveTheEntryFromItsPlace) {
     EXPECT_EQ("Are you sure you want to delete selected items ?", prompter.asked[0].text);
     EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION), prompter.asked[0].type);
 
+    // Registry entries are saved to the undo file first: without one they stay, the others go.
+    tool.places.undoFolder = dir / "missing";
+    prompter.answers = {IDYES};
+    tool.DeleteSelectedStartupRows();
+    EXPECT_EQ(3, list.Count());
+    EXPECT_EQ(kNotepad, ValueOf(HKEY_CURRENT_USER, kCV + "RunDisabled", "regoff"));
+    ASSERT_GE(list.Find("regoff"), 0);
+    EXPECT_TRUE(list.rows[list.Find("regoff")].selected);
+    ASSERT_EQ(3u, prompter.asked.size());
+    EXPECT_TRUE(Mentions(prompter.asked[2].text, "regoff (HKEY_CURRENT_USER\\" + kCV + "RunDisabled): the undo file " +
+                                                 dir.path() + "\\missing\\")) << prompter.asked[2].text;
+
+    tool.places.undoFolder = dir.path();
     prompter.answers = {IDYES};
     tool.DeleteSelectedStartupRows();
     EXPECT_EQ(2, list.Count());
-    EXPECT_EQ((std::vector<std::string>{"Please Wait...", ""}), status.messages);
+    EXPECT_EQ((std::vector<std::string>{"Please Wait...", "", "Please Wait...", ""}), status.messages);
+    WIN32_FIND_DATAA fd;
+    HANDLE undo = ::FindFirstFileA((dir / "*.reg").c_str(), &fd);
+    ASSERT_NE(INVALID_HANDLE_VALUE, undo);
+    ::FindClose(undo);
+    // (The registry editor brings it back: see the test on the machine's own places.)
+    const std::string undoText = FileText(dir / fd.cFileName);
+    EXPECT_TRUE(Mentions(undoText, "regoff") || Mentions(undoText, WideBytes("regoff").substr(0, 12)));
     EXPECT_EQ("<none>", ValueOf(HKEY_CURRENT_USER, kCV + "RunDisabled", "regoff"));
     EXPECT_EQ(kNotepad, ValueOf(HKEY_CURRENT_USER, kCV + "Run", "regon"));
     EXPECT_EQ("C:\\x\\app.exe", Ini("Run"));
