@@ -101,6 +101,7 @@ protected:
         ::CreateDirectoryA(folder.c_str(), nullptr);
         saved = DefaultStartupPlaces();
         DefaultStartupPlaces().iniFile = ini;
+        DefaultStartupPlaces().undoFolder = dir.path();
         DefaultStartupPlaces().shellFolder = [this](int csidl) { return csidl == 7 ? folder : std::string(); };
     }
     void TearDown() override {
@@ -173,6 +174,9 @@ TEST_F(ScratchStartupTest, ScanUpdateAndDeleteOnTheRealList) {
 
 TEST_F(StartupCommandsTest, RoundTripThroughTheMachinesOwnPlaces) {
     const std::string tag = "KelvoCheck" + std::to_string(::GetCurrentProcessId());
+    ScratchDir undoFolder("startup-undo");
+    const StartupPlaces saved = DefaultStartupPlaces();
+    DefaultStartupPlaces().undoFolder = undoFolder.path();
     const std::string userFolder = GetShellFolder(7);
     ASSERT_FALSE(userFolder.empty());
     const std::string disabledFolder = userFolder + "Disabled";
@@ -185,6 +189,7 @@ TEST_F(StartupCommandsTest, RoundTripThroughTheMachinesOwnPlaces) {
         std::function<void()> run;
         ~Restore() { run(); }
     } restore {[&] {
+        DefaultStartupPlaces() = saved;
         DeleteRegValue(HKEY_CURRENT_USER, kRun, tag);
         DeleteRegValue(HKEY_CURRENT_USER, kRun + "Disabled", tag);
         for (const auto& [key, old] : {std::pair<const char*, std::string>{"Run", oldRun}, {"RunDisabled", oldRunDisabled}})
@@ -225,6 +230,13 @@ TEST_F(StartupCommandsTest, RoundTripThroughTheMachinesOwnPlaces) {
     EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kRun, tag));
     EXPECT_EQ(std::string::npos, IniLine("win.ini", "Run").find(entry));
     EXPECT_FALSE(FileExists(userFolder + "\\" + file));
+    // The registry editor brings the deleted value back from the undo file.
+    WIN32_FIND_DATAA fd;
+    HANDLE undo = ::FindFirstFileA((undoFolder.path() + "\\*.reg").c_str(), &fd);
+    ASSERT_NE(INVALID_HANDLE_VALUE, undo);
+    ::FindClose(undo);
+    EXPECT_EQ(0u, ImportWithRegedit(undoFolder.path() + "\\" + fd.cFileName));
+    EXPECT_EQ(kNotepad, ReadRegString(HKEY_CURRENT_USER, kRun, tag));
 
     restore.run();
     EXPECT_EQ(oldRun, IniLine("win.ini", "Run"));
