@@ -118,7 +118,8 @@ void CStartupPrograms::ReportProblems(const char* heading) {
     std::string text = heading;
     text += "\n";
     for (size_t i = 0; i < problems_.size() && i < kProblemsShown; ++i) text += "\n" + problems_[i];
-    if (problems_.size() > kProblemsShown) text += Format("\n... and %u more", unsigned(problems_.size() - kProblemsShown));
+    if (problems_.size() > kProblemsShown)
+        text += Format("\n... and %u more", static_cast<unsigned>(problems_.size() - kProblemsShown));
     MessageBoxText(text, MB_OK | MB_ICONEXCLAMATION);
 }
 
@@ -188,17 +189,21 @@ bool CStartupPrograms::MoveRegistryRow(int row, bool enable) {
     if (listWindow) ::SendMessageA(listWindow, WM_SETREDRAW, FALSE, 0);
     // The value goes over as the registry keeps it (type and every byte), and the old one goes
     // only once the new one reads back the same.
-    rc = ::RegSetValueExW(target, name.c_str(), 0, value.type, value.bytes.data(), static_cast<DWORD>(value.bytes.size()));
-    bool moved = rc == ERROR_SUCCESS && ReadRawRegValue(target, name, there) == ERROR_SUCCESS &&
+    const DWORD size = static_cast<DWORD>(value.bytes.size());
+    LONG written = ::RegSetValueExW(target, name.c_str(), 0, value.type, value.bytes.data(), size);
+    bool moved = written == ERROR_SUCCESS && ReadRawRegValue(target, name, there) == ERROR_SUCCESS &&
                  there.type == value.type && there.bytes == value.bytes;
-    LONG removed = ERROR_SUCCESS;
-    if (moved) moved = (removed = ::RegDeleteValueW(source, name.c_str())) == ERROR_SUCCESS;
+    LONG removed = moved ? ::RegDeleteValueW(source, name.c_str()) : ERROR_SUCCESS;
+    moved = moved && removed == ERROR_SUCCESS;
     if (!moved) {
         // The place held no such value before: whatever is there now is this move's copy.
-        if (rc == ERROR_SUCCESS) ::RegDeleteValueW(target, name.c_str());
-        if (rc != ERROR_SUCCESS) Refuse(row, rc == ERROR_ACCESS_DENIED ? NoRight(toPlace) : "it could not be written to " + toPlace);
-        else if (removed != ERROR_SUCCESS) Refuse(row, removed == ERROR_ACCESS_DENIED ? NoRight(fromPlace) : "it could not be taken out of " + fromPlace);
-        else Refuse(row, "it did not read back unchanged from " + toPlace);
+        if (written == ERROR_SUCCESS) ::RegDeleteValueW(target, name.c_str());
+        if (written != ERROR_SUCCESS)
+            Refuse(row, written == ERROR_ACCESS_DENIED ? NoRight(toPlace) : "it could not be written to " + toPlace);
+        else if (removed != ERROR_SUCCESS)
+            Refuse(row, removed == ERROR_ACCESS_DENIED ? NoRight(fromPlace) : "it could not be taken out of " + fromPlace);
+        else
+            Refuse(row, "it did not read back unchanged from " + toPlace);
     } else {
         list_.SetText(row, kStartupColLocation, toPlace);
         list_.SetChecked(row, enable);
