@@ -567,7 +567,7 @@ TEST_F(StartupTest, MovesNeverReplaceAnEntryOfTheSameName) {
     const std::string& text = prompter.asked[1].text;
     EXPECT_TRUE(Mentions(text, "\"App\" in HKEY_CURRENT_USER\\" + kCV + "RunDisabled (C:\\old\\parked.exe)")) << text;
     EXPECT_TRUE(Mentions(text, "\"a\\same.exe\" in LoadDisabled (D:\\a\\same.exe)")) << text;
-    EXPECT_TRUE(Mentions(text, "\"x.lnk\" in " + userFolder + "Disabled")) << text;
+    EXPECT_TRUE(Mentions(text, "\"x.lnk\" in " + userFolder + "Disabled is in the way")) << text;
 }
 
 TEST_F(StartupTest, MovesAndDeletesKeepTheEntryWhenItsPlaceCannotBeWritten) {

@@ -36,9 +36,11 @@ std::string NoRight(const std::string& place) {
     return "you have no right to change " + place + "; an administrator can";
 }
 
+// The entry of the same name already in the place a move would go to; `command` (when there
+// is more to tell than its place) helps the user tell the two apart.
 std::string Blocked(const std::string& name, const std::string& place, const std::string& command) {
-    return Format("\"%s\" in %s (%s) is in the way and is not overwritten; delete or move one of the two first",
-                  name.c_str(), place.c_str(), command.c_str());
+    std::string what = "\"" + name + "\" in " + place + (command.empty() ? "" : " (" + command + ")");
+    return what + " is in the way and is not overwritten; delete or move one of the two first";
 }
 
 bool WriteWinIniLine(const std::string& iniFile, const std::string& key, const std::string& line) {
@@ -290,7 +292,7 @@ bool CStartupPrograms::MoveFolderRow(int row, bool enable) {
     }
     // The shell would replace a file of that name without asking (FOF_NOCONFIRMATION).
     if (PathExists(WideName(target, codePage))) {
-        Refuse(row, Blocked(list_.Text(row, kStartupColName), folder, target));
+        Refuse(row, Blocked(list_.Text(row, kStartupColName), folder, std::string()));
         return false;
     }
 
