@@ -103,7 +103,8 @@ public:
     StartupPlaces places = DefaultStartupPlaces();
     // The registry cleaner's switch, which the path check also follows here.
     bool reportRemovableMedia = true;
-    // The code page names are shown and acted on in: the process's own.
+    // The code page of the rows' texts, which the "A" calls use: the process's own. A name
+    // that has no exact form in it is listed but never acted on.
     UINT codePage = CP_ACP;
 
     // Empties the list, lists every place in order and reports re-enabled and invalid entries.
