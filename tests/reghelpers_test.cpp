@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sddl.h>
 #include <shlobj.h>
 
 namespace {
@@ -89,6 +90,31 @@ TEST(RegKeyExists, OpensAndCloses) {
     // The key is closed again: it can be deleted at once.
     EXPECT_EQ(ERROR_SUCCESS, DeleteRegKeyTree(HKEY_CURRENT_USER, key.path()));
     EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, key.path()));
+}
+
+TEST(RegistryHelpers, ReadOnlyKeysAndNamesInAnyLanguage) {
+    ScratchKey key("readonly");
+    // A text of 200 CJK characters: 600 bytes in UTF-8, one path all the same.
+    std::wstring cjk(200, L'\x6587');
+    std::string cjkUtf8;
+    ASSERT_TRUE(NarrowName(cjk, cjkUtf8));
+    std::string name = "\xCE\xA9mega";
+    SetString(key.path(), name.c_str(), cjkUtf8);
+    // What a standard user meets on most machine keys: reading allowed, changing not.
+    HKEY k = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, key.path().c_str(), 0, WRITE_DAC, &k));
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KRSD;;;WD)", SDDL_REVISION_1, &sd,
+                                                                       nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, ::RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, sd));
+    ::LocalFree(sd);
+    ::RegCloseKey(k);
+    ASSERT_EQ(ERROR_ACCESS_DENIED, ::RegOpenKeyExA(HKEY_CURRENT_USER, key.path().c_str(), 0, KEY_ALL_ACCESS, &k));
+
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, key.path()));
+    EXPECT_EQ(cjkUtf8, ReadRegString(HKEY_CURRENT_USER, key.path(), name));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, DeleteRegValue(HKEY_CURRENT_USER, key.path(), name));
+    EXPECT_TRUE(ValueExists(key.path(), name.c_str()));
 }
 
 TEST(WriteRegString, CreatesKeysAndWritesRegSz) {
