@@ -19,6 +19,10 @@ enum RegFindingFlags : DWORD {
     kRegRootUsers = 0x08,
     kRegDeleteKey = 0x10,   // the key of column 1 with everything below it
     kRegDeleteValue = 0x20, // the value of column 2 in the key of column 1
+    // A name on the row did not survive this system's code page (an older Windows without
+    // UTF-8): the row shows its best-fit form, which may be another entry's name, so removal
+    // never acts on it.
+    kRegNotRemovable = 0x40,
 };
 
 // Columns of a registry row.
