@@ -53,18 +53,34 @@ LONG DeleteRegValue(HKEY root, const std::string& keyPath, const std::string& va
 
 namespace {
 
-// Wide names, so that a key named in any language (up to 255 characters) is met whole.
+bool IsRegistryLink(HKEY key) {
+    DWORD type = REG_NONE;
+    return ::RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+           type == REG_LINK;
+}
+
+// Wide names, so that a key named in any language (up to 255 characters) is met whole. A
+// registry link in the tree is deleted as itself: what it points to lies outside the tree.
 LONG DeleteKeyTree(HKEY root, const std::wstring& keyPath) {
     if (keyPath.empty()) return ERROR_BADKEY;
     HKEY key = nullptr;
-    LONG rc = ::RegOpenKeyExW(root, keyPath.c_str(), 0, DELETE | KEY_ENUMERATE_SUB_KEYS, &key);
+    const REGSAM access = DELETE | KEY_ENUMERATE_SUB_KEYS;
+    LONG rc = ::RegOpenKeyExW(root, keyPath.c_str(), REG_OPTION_OPEN_LINK, access | KEY_QUERY_VALUE, &key);
+    bool link = false;
+    if (rc == ERROR_SUCCESS) link = IsRegistryLink(key);
+    else if (rc == ERROR_ACCESS_DENIED) rc = ::RegOpenKeyExW(root, keyPath.c_str(), REG_OPTION_OPEN_LINK, access, &key);
     if (rc != ERROR_SUCCESS) return rc;
+    if (link) {
+        rc = ::RegDeleteKeyW(key, L"");
+        ::RegCloseKey(key);
+        return rc;
+    }
     for (;;) {
         wchar_t name[256];
         DWORD len = 256;
         rc = ::RegEnumKeyExW(key, 0, name, &len, nullptr, nullptr, nullptr, nullptr);
         if (rc == ERROR_NO_MORE_ITEMS) {
-            rc = ::RegDeleteKeyW(root, keyPath.c_str());
+            rc = ::RegDeleteKeyW(key, L"");
             ::RegCloseKey(key);
             return rc;
         }
