@@ -170,6 +170,34 @@ TEST(DeleteRegKeyTree, DeletesThreeLevelTree) {
     EXPECT_TRUE(ValueExists(key.path() + "\\sibling", "keep"));
 }
 
+TEST(DeleteRegKeyTree, ALinkGoesAsItselfNotWhatItPointsTo) {
+    ScratchKey key("dellink");
+    SetString(key.path() + "\\Elsewhere", "keep", "x");
+    HANDLE token = nullptr;
+    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
+    BYTE user[256];
+    DWORD len = 0;
+    ASSERT_TRUE(::GetTokenInformation(token, TokenUser, user, sizeof user, &len));
+    ::CloseHandle(token);
+    LPWSTR sid = nullptr;
+    ASSERT_TRUE(::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid));
+    std::wstring target = L"\\Registry\\User\\" + std::wstring(sid) + L"\\" + WideName(key.path() + "\\Elsewhere");
+    ::LocalFree(sid);
+    HKEY link = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, WideName(key.path() + "\\Tree\\Link").c_str(), 0,
+                                               nullptr, REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS | KEY_CREATE_LINK,
+                                               nullptr, &link, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                                              reinterpret_cast<const BYTE*>(target.data()),
+                                              static_cast<DWORD>(target.size() * sizeof(wchar_t))));
+    ::RegCloseKey(link);
+    ASSERT_TRUE(ValueExists(key.path() + "\\Tree\\Link", "keep"));
+
+    EXPECT_EQ(ERROR_SUCCESS, DeleteRegKeyTree(HKEY_CURRENT_USER, key.path() + "\\Tree"));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, key.path() + "\\Tree"));
+    EXPECT_TRUE(ValueExists(key.path() + "\\Elsewhere", "keep"));
+}
+
 TEST(DeleteRegKeyTree, MissingKeyReportsError) {
     ScratchKey key("delmissing");
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, DeleteRegKeyTree(HKEY_CURRENT_USER, key.path() + "\\nothing"));
