@@ -11,6 +11,7 @@
 // Other test programs run at the same time in the same prefix and may leave files on C: and E:,
 // so the file tools' rows are compared for the test's own folders only, and the rows of other
 // programs' files are taken out of the list before a "Delete All".
+#include "app/codepage.h"
 #include "app/mainframe.h"
 #include "app/view.h"
 #include "files_testkit.h"
@@ -163,6 +164,12 @@ bool ReadShellLink(const std::string& file, std::string* target, std::string* de
     return ok;
 }
 
+
+std::string NarrowText(const std::wstring& text) {
+    std::string out;
+    NarrowName(text, out, CP_UTF8);
+    return out;
+}
 
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -711,10 +718,14 @@ TEST_F(DemoTest, RegistryCleaner) {
     for (const auto& f : undoFiles()) {
         auto old = before.find(f.first);
         uint64_t from = old == before.end() ? 0 : old->second;
-        if (f.second > from) undo += ReadWholeFile(f.first).substr(from);
+        // UTF-16LE text after the byte order mark.
+        if (f.second <= from) continue;
+        std::string bytes = ReadWholeFile(f.first).substr(from ? from : 2);
+        undo += NarrowText(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2));
     }
-    ASSERT_NE(std::string::npos, undo.find("REGEDIT4")) << "no undo file was written";
-    std::string import = "REGEDIT4\r\n";
+    const std::string kUndoHeader = "Windows Registry Editor Version 5.00";
+    ASSERT_FALSE(undo.empty()) << "no undo file was written";
+    std::string import = kUndoHeader + "\r\n";
     std::istringstream lines(undo);
     std::string line;
     const struct { const char* root; int part; } kMoves[] = {{"[HKEY_CURRENT_USER\\", 0}, {"[HKEY_USERS\\", 1},
@@ -722,7 +733,7 @@ TEST_F(DemoTest, RegistryCleaner) {
     int keyLines = 0;
     while (std::getline(lines, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line == "REGEDIT4") continue;
+        if (line == kUndoHeader) continue;
         for (const auto& move : kMoves) {
             if (StartsWith(line, move.root)) {
                 line = "[" + machine().ScratchRoot(move.part) + "\\" + line.substr(std::string(move.root).size());
@@ -734,7 +745,8 @@ TEST_F(DemoTest, RegistryCleaner) {
     }
     EXPECT_GE(keyLines, 32);
     std::string importFile = X("{C}\\undo-import.reg");
-    ASSERT_TRUE(WriteFileText(importFile, import));
+    std::wstring wide = L"\xFEFF" + WideName(import, CP_UTF8);
+    ASSERT_TRUE(WriteFileText(importFile, std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * 2)));
     ASSERT_EQ(0u, ImportWithRegedit(importFile));
     for (const Named& n : named) {
         if (n.isKey) {

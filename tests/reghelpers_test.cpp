@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sddl.h>
 #include <shlobj.h>
 
 namespace {
@@ -91,6 +92,31 @@ TEST(RegKeyExists, OpensAndCloses) {
     EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, key.path()));
 }
 
+TEST(RegistryHelpers, ReadOnlyKeysAndNamesInAnyLanguage) {
+    ScratchKey key("readonly");
+    // A text of 200 CJK characters: 600 bytes in UTF-8, one path all the same.
+    std::wstring cjk(200, L'\x6587');
+    std::string cjkUtf8;
+    ASSERT_TRUE(NarrowName(cjk, cjkUtf8));
+    std::string name = "\xCE\xA9mega";
+    SetString(key.path(), name.c_str(), cjkUtf8);
+    // What a standard user meets on most machine keys: reading allowed, changing not.
+    HKEY k = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, key.path().c_str(), 0, WRITE_DAC, &k));
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KRSD;;;WD)", SDDL_REVISION_1, &sd,
+                                                                       nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, ::RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, sd));
+    ::LocalFree(sd);
+    ::RegCloseKey(k);
+    ASSERT_EQ(ERROR_ACCESS_DENIED, ::RegOpenKeyExA(HKEY_CURRENT_USER, key.path().c_str(), 0, KEY_ALL_ACCESS, &k));
+
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, key.path()));
+    EXPECT_EQ(cjkUtf8, ReadRegString(HKEY_CURRENT_USER, key.path(), name));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, DeleteRegValue(HKEY_CURRENT_USER, key.path(), name));
+    EXPECT_TRUE(ValueExists(key.path(), name.c_str()));
+}
+
 TEST(WriteRegString, CreatesKeysAndWritesRegSz) {
     ScratchKey key("write");
     std::string deep = key.path() + "\\a\\b";
@@ -142,6 +168,34 @@ TEST(DeleteRegKeyTree, DeletesThreeLevelTree) {
     EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, top));
     EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, key.path()));
     EXPECT_TRUE(ValueExists(key.path() + "\\sibling", "keep"));
+}
+
+TEST(DeleteRegKeyTree, ALinkGoesAsItselfNotWhatItPointsTo) {
+    ScratchKey key("dellink");
+    SetString(key.path() + "\\Elsewhere", "keep", "x");
+    HANDLE token = nullptr;
+    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
+    BYTE user[256];
+    DWORD len = 0;
+    ASSERT_TRUE(::GetTokenInformation(token, TokenUser, user, sizeof user, &len));
+    ::CloseHandle(token);
+    LPWSTR sid = nullptr;
+    ASSERT_TRUE(::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid));
+    std::wstring target = L"\\Registry\\User\\" + std::wstring(sid) + L"\\" + WideName(key.path() + "\\Elsewhere");
+    ::LocalFree(sid);
+    HKEY link = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, WideName(key.path() + "\\Tree\\Link").c_str(), 0,
+                                               nullptr, REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS | KEY_CREATE_LINK,
+                                               nullptr, &link, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                                              reinterpret_cast<const BYTE*>(target.data()),
+                                              static_cast<DWORD>(target.size() * sizeof(wchar_t))));
+    ::RegCloseKey(link);
+    ASSERT_TRUE(ValueExists(key.path() + "\\Tree\\Link", "keep"));
+
+    EXPECT_EQ(ERROR_SUCCESS, DeleteRegKeyTree(HKEY_CURRENT_USER, key.path() + "\\Tree"));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, key.path() + "\\Tree"));
+    EXPECT_TRUE(ValueExists(key.path() + "\\Elsewhere", "keep"));
 }
 
 TEST(DeleteRegKeyTree, MissingKeyReportsError) {

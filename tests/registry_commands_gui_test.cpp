@@ -1,5 +1,6 @@
 // The registry tool's commands as the main window runs them: the scan under its cancel dialog
 // into the real result list, removal with the undo file in the program's folder, and backup.
+#include "app/codepage.h"
 #include "app/view.h"
 #include "framework/prompter.h"
 #include "registry/regcommands.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -166,12 +168,14 @@ TEST_F(RegistryCommandsTest, RemoveSelectedWritesTheUndoFileBesideTheProgram) {
     EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kRun, "b-dead"));
 
     std::ifstream in(undoPath, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
+    std::stringstream bytes;
+    bytes << in.rdbuf();
     in.close();
-    EXPECT_NE(std::string::npos,
-              text.str().find("\r\n[HKEY_CURRENT_USER\\" + std::string(kRun) +
-                              "]\r\n\"b-dead\" = \"C:\\\\KelvoMissing4711\\\\b.exe\"\r\n"));
+    std::wstring text(bytes.str().size() / 2, L'\0');
+    std::memcpy(&text[0], bytes.str().data(), text.size() * 2);
+    EXPECT_NE(std::wstring::npos,
+              text.find(L"\r\n[HKEY_CURRENT_USER\\" + WideName(kRun) +
+                        L"]\r\n\"b-dead\" = \"C:\\\\KelvoMissing4711\\\\b.exe\"\r\n"));
     if (!existed) ::DeleteFileA(undoPath.c_str());
 
     // "Remove All" on what is left, answering No: nothing changes.

@@ -1,5 +1,6 @@
 // The path check on the sandbox machine's real drives: C: and E: fixed, A: a floppy, D: a
 // CD-ROM, F: and Q: absent.
+#include "framework/strings.h"
 #include "registry/pathcheck.h"
 #include "test_support.h"
 
@@ -10,8 +11,14 @@ namespace {
 const bool kStrict = false, kLenient = true;
 const bool kFloppyOn = true, kFloppyOff = false;
 
+// Every case is judged twice: directly, and through the cache a scan keeps, which must never
+// change a verdict.
 bool Valid(const std::string& text, bool lenient = kStrict, bool floppy = kFloppyOn) {
-    return IsPathEntryValid(text, lenient, floppy);
+    bool direct = IsPathEntryValid(text, lenient, floppy);
+    PathCheckCache cache;
+    EXPECT_EQ(direct, IsPathEntryValid(text, lenient, floppy, &cache)) << text;
+    EXPECT_EQ(direct, IsPathEntryValid(text, lenient, floppy, &cache)) << text << " (asked again)";
+    return direct;
 }
 
 // A file name that is nowhere on the search path.
@@ -146,6 +153,51 @@ TEST(PathCheck, AppPathsNamesCountInLenientModeOnly) {
     // The whole text must equal a listed name.
     EXPECT_FALSE(fullPath);
     EXPECT_FALSE(other);
+}
+
+TEST(PathCheck, PathsTheSystemRewritesAreAskedAsWritten) {
+    // A cache that took these word for word would take a missing folder for the one the system
+    // really opens. The file is on no search path, so only the path itself can make it valid.
+    ScratchDir dir("pathcheck-rewrite");
+    ASSERT_TRUE(WriteFileText(dir / "kvtool.exe", "x"));
+    std::string top = dir.path().substr(0, dir.path().find('\\', 3));  // C:\KelvoTests
+    std::string rest = dir.path().substr(top.size()) + "\\kvtool.exe";
+    EXPECT_TRUE(Valid(kNoSuchDir + "\\..\\" + top.substr(3) + rest));
+    EXPECT_TRUE(Valid(top + "." + rest));
+    Valid(top + " " + rest);
+    EXPECT_TRUE(Valid(top + "\\" + rest));
+    EXPECT_TRUE(Valid("C:\\.\\" + top.substr(3) + rest));
+    Valid(kNoSuchDir + "\\NUL");
+    Valid(kNoSuchDir + "\\con.txt");
+    Valid(dir / "kvtool.exe.");
+    EXPECT_FALSE(Valid(kNoSuchDir + "\\gone\\" + kNoSuchName));
+    // Names on the search path in any case, and names in Greek.
+    EXPECT_TRUE(Valid(kNoSuchDir + "\\NoTePaD.ExE"));
+    ASSERT_TRUE(WriteFileText(dir / "\xCE\xA9mega.exe", "x"));
+    EXPECT_TRUE(Valid(dir / "\xCE\xA9mega.exe"));
+    EXPECT_FALSE(Valid(dir / "\xCE\xA9mega2.exe"));
+    EXPECT_FALSE(Valid(kNoSuchDir + "\\\xCE\xA9mega.exe", kLenient));
+}
+
+TEST(PathCheck, ThirtyTwoBitProgramsSeeTheirOwnSystemFolder) {
+    char system[MAX_PATH], wow64[MAX_PATH], windows[MAX_PATH];
+    ::GetSystemDirectoryA(system, MAX_PATH);
+    ASSERT_NE(0u, ::GetSystemWow64DirectoryA(wow64, MAX_PATH));
+    ::GetWindowsDirectoryA(windows, MAX_PATH);
+    std::string sys = ToUpper(system), wow = ToUpper(wow64), win = ToUpper(windows);
+    const struct { std::string path, seen; } cases[] = {
+        {sys + "\\X.DLL", wow + "\\X.DLL"},
+        {sys, wow},
+        {sys + "\\DRIVERS\\X.SYS", wow + "\\DRIVERS\\X.SYS"},
+        // Shared by both views.
+        {sys + "\\DRIVERS\\ETC\\HOSTS", sys + "\\DRIVERS\\ETC\\HOSTS"},
+        {sys + "\\SPOOL\\X", sys + "\\SPOOL\\X"},
+        {sys + "\\CATROOT2", sys + "\\CATROOT2"},
+        {sys + "X\\Y.DLL", sys + "X\\Y.DLL"},
+        {win + "\\SYSNATIVE\\X.DLL", sys + "\\X.DLL"},
+        {win + "\\NOTEPAD.EXE", win + "\\NOTEPAD.EXE"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.seen, PathFor32BitView(c.path)) << c.path;
 }
 
 TEST(PathOrFileNameExists, FilesFoldersAndSearchPath) {

@@ -1,9 +1,13 @@
 // The registry scan over a machine of the test's own: the four roots are redirected to scratch
 // keys seeded with exactly the entries each case expects.
+#include "app/codepage.h"
+#include "registry/regremove.h"
 #include "registry/regscan.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <sddl.h>
 
 #include <functional>
 
@@ -93,6 +97,9 @@ public:
         }
     }
 
+    // Where the machine's HKEY_LOCAL_MACHINE really lies, below the real HKEY_CURRENT_USER.
+    std::string MachinePath() const { return base_.path() + "\\HKLM"; }
+
 private:
     const char* kParts[4] = {"HKCU", "HKU", "HKLM", "HKLM\\Software\\Classes"};
     const HKEY kRoots[4] = {HKEY_CURRENT_USER, HKEY_USERS, HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT};
@@ -117,6 +124,39 @@ void SetDword(HKEY root, const std::string& key, const std::string& name, DWORD 
     SetValue(root, key, name, REG_DWORD, &v, sizeof v);
 }
 void MakeKey(HKEY root, const std::string& key) { SetValue(root, key, "", REG_NONE, nullptr, 0); }
+// What a standard user meets on most machine keys: reading allowed, changing not (deleting is,
+// so that the scratch machine goes at the end).
+void MakeReadOnly(HKEY root, const std::string& key) {
+    HKEY k = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(root, key.c_str(), 0, WRITE_DAC, &k));
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KRSD;;;WD)", SDDL_REVISION_1, &sd,
+                                                                       nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, ::RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, sd));
+    ::LocalFree(sd);
+    ::RegCloseKey(k);
+    ASSERT_EQ(ERROR_ACCESS_DENIED, ::RegOpenKeyExA(root, key.c_str(), 0, KEY_ALL_ACCESS, &k));
+}
+// A registry link at root\\linkPath to `target`, a key below the real HKEY_CURRENT_USER.
+void MakeLink(HKEY root, const std::string& linkPath, const std::string& target) {
+    HANDLE token = nullptr;
+    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
+    BYTE user[256];
+    DWORD len = 0;
+    ASSERT_TRUE(::GetTokenInformation(token, TokenUser, user, sizeof user, &len));
+    ::CloseHandle(token);
+    LPWSTR sid = nullptr;
+    ASSERT_TRUE(::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid));
+    std::wstring nt = L"\\Registry\\User\\" + std::wstring(sid) + L"\\" + WideName(target);
+    ::LocalFree(sid);
+    HKEY k = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(root, WideName(linkPath).c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
+                                               KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &k, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, ::RegSetValueExW(k, L"SymbolicLinkValue", 0, REG_LINK,
+                                              reinterpret_cast<const BYTE*>(nt.data()),
+                                              static_cast<DWORD>(nt.size() * sizeof(wchar_t))));
+    ::RegCloseKey(k);
+}
 
 const char kRun[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kShared[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
@@ -134,6 +174,13 @@ const char kDeadClsid[] = "{0DEAD000-0000-0000-0000-000000000003}";
 const char kExpandClsid[] = "{0E000000-0000-0000-0000-000000000004}";
 const char kUnregisteredClsid[] = "{0BADC1D0-0000-0000-0000-000000000001}";
 
+const std::string kUnicodeKey = "Software\\Zunicode";
+const std::string kCjk = "\xE6\x96\x87\xE4\xBB\xB6";
+const std::string kCjkAlive = "\xE6\x96\x87";
+const std::string kOmegaDead = "\xCE\xA9" "dead";
+const std::string kEmoji = "\xF0\x9F\x98\x80";
+const std::string kOmegaFile = "\xCE\xA9mega\\x.exe";
+
 std::string SystemFolder() {
     char buf[MAX_PATH];
     ::GetSystemDirectoryA(buf, MAX_PATH);
@@ -142,7 +189,7 @@ std::string SystemFolder() {
 
 // Values are created in name order, so that the enumeration order is the same whether the
 // registry keeps values sorted or in creation order.
-void SeedUserHives() {
+void SeedUserHives(const std::string& liveFolder) {
     HKEY cu = HKEY_CURRENT_USER;
     SetString(cu, kRun, "a-dead", kMissing + "dead.exe /s");
     SetString(cu, kRun, "b-quoted", "\"" + kMissing + "Gone App\\x.exe\" -a");
@@ -169,6 +216,15 @@ void SeedUserHives() {
     SetString(cu, "Software\\Zeta\\Sub", "dead", kMissing + "zeta.exe");
     // Class trees below HKEY_USERS are walked like any other key.
     SetString(HKEY_USERS, "S-1-5-21-kelvo\\Software\\Classes\\kelvo.cls", "x", kMissing + "hku.exe");
+    // A key this user may only read is judged all the same.
+    SetString(cu, "Software\\Zlocked", "dead", kMissing + "locked.exe");
+    MakeReadOnly(cu, "Software\\Zlocked");
+    // Names in any language, and paths through a folder named in one.
+    SetString(cu, kUnicodeKey + "\\" + kCjk, "v", kMissing + "cjk.exe");
+    SetString(cu, kUnicodeKey, "Odead", kMissing + "omega.exe");
+    SetString(cu, kUnicodeKey, kOmegaDead, kMissing + "omega.exe");
+    SetString(cu, kUnicodeKey, kCjkAlive, liveFolder + "\\" + kOmegaFile);
+    SetString(cu, kUnicodeKey, kEmoji, kMissing + kOmegaFile);
 }
 
 void SeedClasses() {
@@ -193,6 +249,18 @@ void SeedClasses() {
     SetString(cr, "kvallbad\\shell\\open\\command", "", kMissing + "all.exe");
     SetString(cr, "kvvalue", "x", kMissing + "c.exe");
     MakeKey(cr, "Kelvo.Alive.1");
+    // Registered for the machine and only readable by this user: present all the same.
+    MakeReadOnly(cr, "Kelvo.Alive.1");
+    MakeReadOnly(cr, "kvmixed\\shell\\open\\command");
+    // Verbs that work without a command line; only the one with neither is bad.
+    MakeKey(cr, "kvhandlers\\shell\\dde\\ddeexec");
+    MakeKey(cr, "kvhandlers\\shell\\drop\\DropTarget");
+    MakeKey(cr, "kvhandlers\\shell\\drop\\command");
+    SetString(cr, "kvhandlers\\shell\\explorer", "ExplorerCommandHandler", kGoodClsid);
+    SetString(cr, "kvhandlers\\shell\\explorer\\command", "", kMissing + "explorer.exe");
+    SetString(cr, "kvhandlers\\shell\\delegate\\command", "DelegateExecute", kGoodClsid);
+    SetString(cr, "kvhandlers\\shell\\none\\command", "", kMissing + "none.exe");
+    SetString(cr, "kvddeonly\\shell\\open\\ddeexec", "", "[open(\"%1\")]");
 
     std::string clsid = std::string("CLSID\\");
     SetString(cr, clsid + kGoodClsid + "\\InprocServer32", "", "ole32.dll");
@@ -220,6 +288,21 @@ void SeedClasses() {
     SetString(cr, "Interface\\{1F000000-0000-0000-0000-000000000002}\\TypeLib", "", kGoodTypeLib);
 }
 
+const std::string k64Only = "kelvo-scan-64only.dll";
+const std::string k32Only = "kelvo-scan-32only.dll";
+const std::string k32Program = "KelvoScan32\\app.exe";
+
+std::string Wow64Folder() {
+    char buf[MAX_PATH];
+    ::GetSystemWow64DirectoryA(buf, MAX_PATH);
+    return buf;
+}
+std::string ProgramFiles32() {
+    char buf[MAX_PATH];
+    ::ExpandEnvironmentStringsA("%ProgramFiles(x86)%", buf, MAX_PATH);
+    return buf;
+}
+
 void SeedMachine() {
     HKEY lm = HKEY_LOCAL_MACHINE;
     SetString(lm, "Software\\KelvoVendor\\App", "InstallDir", kMissing + "App\\");
@@ -229,6 +312,15 @@ void SeedMachine() {
     SetString(lm, kShared, kMissing + "sz.dll", "1");
     SetDword(lm, kShared, SystemFolder() + "\\ole32.dll", 1);
     SetDword(lm, kShared, "kvrelative.dll", 1);
+    // 32-bit registrations, judged as 32-bit programs see the disk: the system folder is
+    // SysWOW64 for them and %ProgramFiles% the folder of 32-bit programs.
+    std::string wow = "Software\\Wow6432Node\\KelvoVendor\\App";
+    SetString(lm, wow, "a-dead", kMissing + "x86.exe");
+    SetString(lm, wow, "b-sys64only", SystemFolder() + "\\" + k64Only);
+    SetString(lm, wow, "c-sys32only", SystemFolder() + "\\" + k32Only);
+    SetString(lm, wow, "d-programfiles", "%ProgramFiles%\\" + k32Program, REG_EXPAND_SZ);
+    // Their class tree is the class scans' business, as the 64-bit one.
+    SetString(lm, "Software\\Wow6432Node\\Classes\\kvwowcls", "x", kMissing + "cls32.exe");
 }
 
 std::string Row(const std::string& location, const std::string& subKey, const std::string& valueName,
@@ -259,6 +351,11 @@ std::vector<std::string> UserHiveRows() {
         CuValue(kRun, "m-longdata", kLongData),
         CuValue("Software\\Zeta\\Sub", "dead", kMissing + "zeta.exe"),
         CuValue("Software\\Zeta", "dead2", kMissing + "zeta2.exe"),
+        CuValue("Software\\Zlocked", "dead", kMissing + "locked.exe"),
+        CuValue(kUnicodeKey + "\\" + kCjk, "v", kMissing + "cjk.exe"),
+        CuValue(kUnicodeKey, "Odead", kMissing + "omega.exe"),
+        CuValue(kUnicodeKey, kOmegaDead, kMissing + "omega.exe"),
+        CuValue(kUnicodeKey, kEmoji, kMissing + kOmegaFile),
         Row("HKEY_USERS", "S-1-5-21-kelvo\\Software\\Classes\\kelvo.cls", "x", kMissing + "hku.exe",
             kMissing + "hku.exe", 2, 0x28),
     };
@@ -276,6 +373,7 @@ std::vector<std::string> AssociationRows() {
         CrKey("kvdeadicon\\DefaultIcon", kMissing + "icons.dll\",3"),
         CrKey("kvemptyicon\\DefaultIcon", ""),
         CrKey("kvemptyshell\\shell", ""),
+        CrKey("kvhandlers\\shell\\none", kMissing + "none.exe", "none", kMissing + "none.exe"),
         CrKey("kvmixed\\shell\\edit", "", "edit", ""),
         CrKey("kvmixed\\shell\\print", kMissing + "print.exe %1", "print", kMissing + "print.exe %1"),
     };
@@ -306,6 +404,10 @@ std::vector<std::string> MachineRows() {
     return {
         Row("HKEY_LOCAL_MACHINE", "Software\\KelvoVendor\\App", "InstallDir", kMissing + "App\\", kMissing + "App\\",
             0, 0x24),
+        Row("HKEY_LOCAL_MACHINE", "Software\\Wow6432Node\\KelvoVendor\\App", "a-dead", kMissing + "x86.exe",
+            kMissing + "x86.exe", 0, 0x24),
+        Row("HKEY_LOCAL_MACHINE", "Software\\Wow6432Node\\KelvoVendor\\App", "b-sys64only",
+            SystemFolder() + "\\" + k64Only, SystemFolder() + "\\" + k64Only, 0, 0x24),
         Row("HKEY_LOCAL_MACHINE", kShared, "A:\\FLOPPY.DLL", "1", "A:\\FLOPPY.DLL", 0, 0x24),
         Row("HKEY_LOCAL_MACHINE", kShared, kMissing + "shared.dll", "3", kMissing + "shared.dll", 0, 0x24),
     };
@@ -320,10 +422,25 @@ template <class... V> std::vector<std::string> Concat(V... parts) {
 class RegistryScanTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SeedUserHives();
+        ASSERT_TRUE(::CreateDirectoryA((files / "\xCE\xA9mega").c_str(), nullptr));
+        ASSERT_TRUE(WriteFileText(files / kOmegaFile, "x"));
+        ASSERT_TRUE(WriteFileText(SystemFolder() + "\\" + k64Only, "x"));
+        ASSERT_TRUE(WriteFileText(Wow64Folder() + "\\" + k32Only, "x"));
+        ::CreateDirectoryA((ProgramFiles32() + "\\KelvoScan32").c_str(), nullptr);
+        ASSERT_TRUE(WriteFileText(ProgramFiles32() + "\\" + k32Program, "x"));
+        SeedUserHives(files.path());
         SeedClasses();
         SeedMachine();
+        // A link in the 32-bit tree to a 64-bit key, as Wine makes for the keys both share:
+        // what it points to is met once, where it lies.
+        MakeLink(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\KelvoLinked", machine.MachinePath() + "\\Software\\KelvoVendor");
     }
+    void TearDown() override {
+        ::DeleteFileA((SystemFolder() + "\\" + k64Only).c_str());
+        ::DeleteFileA((Wow64Folder() + "\\" + k32Only).c_str());
+        RemoveTree(ProgramFiles32() + "\\KelvoScan32");
+    }
+    ScratchDir files {"regscan"};
     ScratchMachine machine;
     FakeList list;
     FakeStatus status;
@@ -461,6 +578,40 @@ TEST_F(RegistryScanTest, UserValuesAreMetTwiceThroughHkeyUsers) {
     EXPECT_EQ(2, count);
 }
 
+TEST_F(RegistryScanTest, OlderWindowsNeverActsOnNamesItsCodePageLoses) {
+    // Windows before 10 (1903) runs the program with an ANSI code page: "\xCE\xA9dead" comes back
+    // best-fit as the name of its neighbour "Odead", and a folder named in Greek as another one.
+    options.scanMachineHive = options.scanFileAssociations = options.scanClassIds = false;
+    CancelWhen never;
+    CRegistryScan scan(list, never, status, options);
+    scan.codePage = 1252;
+    scan.ScanRegistry();
+    std::vector<std::pair<std::string, DWORD>> rows;
+    for (int row = 0; row < list.Count(); ++row)
+        if (list.Text(row, kRegColSubKey).compare(0, kUnicodeKey.size(), kUnicodeKey) == 0)
+            rows.push_back({list.Text(row, kRegColValueName), list.Data(row)});
+    // The rows whose names were lost are listed as not removable; the text through the Greek
+    // folder is not judged at all.
+    ASSERT_EQ(3u, rows.size());
+    EXPECT_EQ(0x62u, rows[0].second);
+    EXPECT_EQ((std::pair<std::string, DWORD>("Odead", 0x22)), rows[1]);
+    EXPECT_EQ(0x62u, rows[2].second);
+
+    // Removal deletes the real "Odead" and neither the value nor the key whose name was lost.
+    ScratchDir undoDir("regscan-undo");
+    UndoFile undo;
+    ASSERT_TRUE(undo.open(undoDir / "undo.reg"));
+    RemovalSummary summary;
+    for (int row = list.Count() - 1; row >= 0; --row)
+        if (list.Text(row, kRegColSubKey).compare(0, kUnicodeKey.size(), kUnicodeKey) != 0) list.DeleteRow(row);
+    EXPECT_TRUE(RemoveFindings(undo, list, false, &summary));
+    EXPECT_EQ(1, summary.removed);
+    EXPECT_EQ(2, summary.notRemovable);
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kUnicodeKey, "Odead"));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kUnicodeKey, kOmegaDead));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kUnicodeKey + "\\" + kCjk, "v"));
+}
+
 TEST(RegRoots, NamesImagesAndBits) {
     RegRootInfo info;
     ASSERT_TRUE(GetRegRootInfo(HKEY_USERS, info));
@@ -474,4 +625,25 @@ TEST(RegRoots, NamesImagesAndBits) {
     EXPECT_EQ(HKEY_USERS, RegRootFromFlags(0x08 | 0x01));
     EXPECT_EQ(HKEY_CLASSES_ROOT, RegRootFromFlags(0x01 | 0x10));
     EXPECT_EQ(nullptr, RegRootFromFlags(0x30));
+}
+
+// The sandbox machine as Wine installs it: a scan finds nothing but entries whose files are
+// really missing. Every other row here would be a false finding on a user's machine.
+TEST(StockMachine, FindsOnlyWhatIsReallyMissing) {
+    FakeList list;
+    FakeStatus status;
+    CancelWhen never;
+    RegScanOptions options;
+    CRegistryScan scan(list, never, status, options);
+    scan.ScanRegistry();
+    std::vector<std::string> rows;
+    for (const std::string& row : list.Lines())
+        // Scratch keys of the test programs running beside this one.
+        if (row.find("Software\\KelvoTests\\") == std::string::npos) rows.push_back(row);
+    // Wine ships no General MIDI sound set.
+    std::string gm = SystemFolder() + "\\drivers\\gm.dls";
+    EXPECT_EQ((std::vector<std::string> {
+                  Row("HKEY_LOCAL_MACHINE", "Software\\Microsoft\\DirectMusic", "GMFilePath", gm, gm, 0, 0x24)}),
+              rows);
+    EXPECT_FALSE(FileExists(gm));
 }

@@ -1,5 +1,6 @@
 // The undo file's exact format, removal of registry rows through it, and the round trip: what
 // was removed comes back byte for byte when the registry editor imports the undo file.
+#include "app/codepage.h"
 #include "framework/strings.h"
 #include "registry/regremove.h"
 #include "registry/regscan.h"
@@ -8,6 +9,8 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <sddl.h>
 
 #include <cstring>
 #include <fstream>
@@ -57,8 +60,18 @@ std::string Bytes(std::initializer_list<int> b) {
     for (int x : b) s.push_back(static_cast<char>(x));
     return s;
 }
+std::string U8(const std::wstring& w) {
+    std::string out;
+    NarrowName(w, out, CP_UTF8);
+    return out;
+}
+std::wstring W(const std::string& s) { return WideName(s, CP_UTF8); }
+// The raw bytes of a wide text, its terminating zero included.
+std::string Wire(const std::wstring& text) {
+    return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
+}
 std::string Data(DWORD type, const std::string& bytes) {
-    return FormatRegData(type, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+    return U8(FormatRegData(type, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size())));
 }
 std::string Counting(int n) {
     std::string s;
@@ -77,6 +90,14 @@ std::string ReadFile(const std::string& path) {
     ss << in.rdbuf();
     return ss.str();
 }
+// An undo file as UTF-8 text, its byte order mark checked and left out.
+std::string ReadUndoFile(const std::string& path) {
+    std::string raw = ReadFile(path);
+    if (raw.size() < 2 || raw.size() % 2 || raw.compare(0, 2, "\xFF\xFE") != 0) return "<not UTF-16LE: " + raw + ">";
+    std::wstring text(raw.size() / 2 - 1, L'\0');
+    std::memcpy(&text[0], raw.data() + 2, raw.size() - 2);
+    return U8(text);
+}
 
 std::vector<std::string> FilesIn(const std::string& folder) {
     std::vector<std::string> out;
@@ -90,12 +111,6 @@ std::vector<std::string> FilesIn(const std::string& folder) {
     return out;
 }
 
-size_t CountOf(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
-
 // Keeps a case clear of a minute change, so that its removals share one undo file.
 void AwayFromMinuteEnd() {
     SYSTEMTIME t;
@@ -103,76 +118,94 @@ void AwayFromMinuteEnd() {
     if (t.wSecond >= 50) ::Sleep((61 - t.wSecond) * 1000);
 }
 
+// Wide calls throughout, so that names and bytes are the registry's own.
 void SetValue(HKEY root, const std::string& key, const std::string& name, DWORD type, const std::string& bytes) {
     HKEY k = nullptr;
     ASSERT_EQ(ERROR_SUCCESS,
-              ::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr));
-    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExA(k, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+              ::RegCreateKeyExW(root, W(key).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, ::RegSetValueExW(k, W(name).c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                                               static_cast<DWORD>(bytes.size())));
     ::RegCloseKey(k);
 }
 void SetString(HKEY root, const std::string& key, const std::string& name, const std::string& text,
                DWORD type = REG_SZ) {
-    SetValue(root, key, name, type, text + std::string(1, '\0'));
+    SetValue(root, key, name, type, Wire(W(text)));
 }
 void MakeKey(HKEY root, const std::string& key) {
     HKEY k = nullptr;
     ASSERT_EQ(ERROR_SUCCESS,
-              ::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr));
+              ::RegCreateKeyExW(root, W(key).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr));
     ::RegCloseKey(k);
 }
 bool KeyExists(HKEY root, const std::string& key) {
     HKEY k = nullptr;
-    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    if (::RegOpenKeyExW(root, W(key).c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
     ::RegCloseKey(k);
     return true;
 }
+bool HasValue(HKEY root, const std::string& key, const std::string& name) {
+    HKEY k = nullptr;
+    if (::RegOpenKeyExW(root, W(key).c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+    LONG rc = ::RegQueryValueExW(k, W(name).c_str(), nullptr, nullptr, nullptr, nullptr);
+    ::RegCloseKey(k);
+    return rc == ERROR_SUCCESS;
+}
+// Sets a key's access list (SDDL); the test's own rights to change it again are kept in it.
+void SetKeyAccess(HKEY root, const std::string& key, const char* sddl) {
+    HKEY k = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(root, W(key).c_str(), 0, WRITE_DAC, &k));
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, ::RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, sd));
+    ::LocalFree(sd);
+    ::RegCloseKey(k);
+}
+const char kFullAccess[] = "D:P(A;;KA;;;WD)";
 
-// Every key below a key (relative paths, the key itself as "") with its values' types and bytes.
+// Every key below a key (relative paths, the key itself as "") with its values' types and bytes:
+// an export of the key that compares byte for byte.
 struct Value {
     DWORD type;
     std::string bytes;
     bool operator==(const Value& o) const { return type == o.type && bytes == o.bytes; }
 };
-using Snapshot = std::map<std::string, std::map<std::string, Value>>;
+using Snapshot = std::map<std::wstring, std::map<std::wstring, Value>>;
 
-void Snap(HKEY root, const std::string& path, const std::string& rel, Snapshot& out) {
+void Snap(HKEY root, const std::wstring& path, const std::wstring& rel, Snapshot& out) {
     HKEY k = nullptr;
-    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
+    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return;
     auto& values = out[rel];
-    DWORD maxName = 0, maxData = 0;
-    ::RegQueryInfoKeyA(k, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName, &maxData, nullptr,
-                       nullptr);
+    std::vector<wchar_t> name(16384);
+    std::vector<BYTE> data(1 << 16);
     for (DWORD i = 0;; ++i) {
-        std::string name(maxName + 1, '\0');
-        std::string data(maxData + 1, '\0');
-        DWORD nameLen = maxName + 1, size = maxData + 1, type = 0;
-        if (::RegEnumValueA(k, i, &name[0], &nameLen, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) !=
-            ERROR_SUCCESS)
-            break;
-        values[name.substr(0, nameLen)] = {type, data.substr(0, size)};
+        DWORD nameLen = 16384, size = static_cast<DWORD>(data.size()), type = 0;
+        if (::RegEnumValueW(k, i, name.data(), &nameLen, nullptr, &type, data.data(), &size) != ERROR_SUCCESS) break;
+        values[std::wstring(name.data(), nameLen)] = {type, std::string(reinterpret_cast<char*>(data.data()), size)};
     }
     for (DWORD i = 0;; ++i) {
-        char sub[256];
-        DWORD len = sizeof sub;
-        if (::RegEnumKeyExA(k, i, sub, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        Snap(root, path + "\\" + sub, rel.empty() ? std::string(sub) : rel + "\\" + sub, out);
+        wchar_t sub[256];
+        DWORD len = 256;
+        if (::RegEnumKeyExW(k, i, sub, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        Snap(root, path + L"\\" + sub, rel.empty() ? std::wstring(sub) : rel + L"\\" + sub, out);
     }
     ::RegCloseKey(k);
+}
+Snapshot Snap(HKEY root, const std::string& path) {
+    Snapshot s;
+    Snap(root, W(path), L"", s);
+    return s;
 }
 
 std::string Describe(const Snapshot& s) {
     std::string out;
     for (const auto& key : s) {
-        out += "[" + key.first + "]\n";
-        for (const auto& v : key.second) {
-            out += "  " + v.first.substr(0, 40) + " type " + std::to_string(v.second.type) + " size " +
+        out += "[" + U8(key.first) + "]\n";
+        for (const auto& v : key.second)
+            out += "  " + U8(v.first).substr(0, 40) + " type " + std::to_string(v.second.type) + " size " +
                    std::to_string(v.second.bytes.size()) + "\n";
-        }
     }
     return out;
 }
-
 
 // HKEY_CURRENT_USER redirected to a scratch key, so that cases can use the paths they name.
 class RedirectedUser {
@@ -191,7 +224,7 @@ private:
     HKEY key_ = nullptr;
 };
 
-const char kHeader[] = "REGEDIT4\r\n\r\n";
+const char kHeader[] = "Windows Registry Editor Version 5.00\r\n";
 
 }  // namespace
 
@@ -214,15 +247,16 @@ TEST(UndoFileName, LocalTimeToTheMinute) {
 }
 
 TEST(FormatRegData, StringsAndNumbers) {
-    EXPECT_EQ("\"C:\\\\Old\\\\app.exe\"\n", Data(REG_SZ, std::string("C:\\Old\\app.exe") + '\0'));
-    EXPECT_EQ("\"say \\\"hi\\\" \\\\\\\\srv\"\n", Data(REG_SZ, std::string("say \"hi\" \\\\srv") + '\0'));
-    EXPECT_EQ("\"\"\n", Data(REG_SZ, std::string(1, '\0')));
-    // Text without its terminating zero is written as the text.
-    EXPECT_EQ("\"abc\"\n", Data(REG_SZ, "abc"));
+    EXPECT_EQ("\"C:\\\\Old\\\\app.exe\"\n", Data(REG_SZ, Wire(L"C:\\Old\\app.exe")));
+    EXPECT_EQ("\"say \\\"hi\\\" \\\\\\\\srv\"\n", Data(REG_SZ, Wire(L"say \"hi\" \\\\srv")));
+    EXPECT_EQ("\"\"\n", Data(REG_SZ, Wire(L"")));
+    // Any language, and characters beyond the first plane.
+    EXPECT_EQ("\"\xCE\xA9mega \xE6\x96\x87 \xF0\x9F\x98\x80\"\n", Data(REG_SZ, Wire(L"\x03A9mega \x6587 \xD83D\xDE00")));
     EXPECT_EQ("dword:00000001\n", Data(REG_DWORD, Bytes({1, 0, 0, 0})));
     EXPECT_EQ("dword:deadbeef\n", Data(REG_DWORD, Bytes({0xef, 0xbe, 0xad, 0xde})));
-    EXPECT_EQ("hex(2):25,58,25,00,\n", Data(REG_EXPAND_SZ, std::string("%X%") + '\0'));
-    EXPECT_EQ("hex(7):61,00,62,00,00,\n", Data(REG_MULTI_SZ, std::string("a\0b\0\0", 5)));
+    // The registry keeps these as wide text: its bytes go to the file as they are.
+    EXPECT_EQ("hex(2):25,00,58,00,25,00,00,00,\n", Data(REG_EXPAND_SZ, Wire(L"%X%")));
+    EXPECT_EQ("hex(7):61,00,00,00,62,00,00,00,00,00,\n", Data(REG_MULTI_SZ, std::string("a\0\0\0b\0\0\0\0\0", 10)));
     EXPECT_EQ("hex(8):01,\n", Data(REG_RESOURCE_LIST, Bytes({1})));
     EXPECT_EQ("hex(9):01,\n", Data(REG_FULL_RESOURCE_DESCRIPTOR, Bytes({1})));
 }
@@ -246,17 +280,22 @@ TEST(FormatRegData, EveryOtherTypeKeepsItsBytes) {
     EXPECT_EQ("hex(a):01,\n", Data(REG_RESOURCE_REQUIREMENTS_LIST, Bytes({1})));
     EXPECT_EQ("hex(b):01,00,00,00,00,00,00,00,\n", Data(REG_QWORD, Bytes({1, 0, 0, 0, 0, 0, 0, 0})));
     EXPECT_EQ("hex(1234):ff,\n", Data(0x1234, Bytes({0xff})));
-    // Forms that would not give the bytes back.
+    // Forms that would not give the bytes back: a short number, a line break, a zero inside, no
+    // terminating zero, half a character, half a surrogate pair.
     EXPECT_EQ("hex(4):01,02,03,\n", Data(REG_DWORD, Bytes({1, 2, 3})));
-    EXPECT_EQ("hex(1):61,0d,0a,62,00,\n", Data(REG_SZ, std::string("a\r\nb") + '\0'));
-    EXPECT_EQ("hex(1):61,00,62,00,\n", Data(REG_SZ, std::string("a\0b\0", 4)));
+    EXPECT_EQ("hex(1):61,00,0d,00,0a,00,62,00,00,00,\n", Data(REG_SZ, Wire(L"a\r\nb")));
+    EXPECT_EQ("hex(1):61,00,00,00,62,00,00,00,\n", Data(REG_SZ, std::string("a\0\0\0b\0\0\0", 8)));
+    EXPECT_EQ("hex(1):61,00,\n", Data(REG_SZ, std::string("a\0", 2)));
+    EXPECT_EQ("hex(1):61,00,00,\n", Data(REG_SZ, std::string("a\0\0", 3)));
+    EXPECT_EQ("hex(1):3d,d8,00,00,\n", Data(REG_SZ, Wire(L"\xD83D")));
 }
 
 TEST(FormatRegValueName, DefaultAndEscapedNames) {
-    EXPECT_EQ("@ = ", FormatRegValueName(""));
-    EXPECT_EQ("\"Path\" = ", FormatRegValueName("Path"));
-    EXPECT_EQ("\"C:\\\\WINDOWS\\\\X.DLL\" = ", FormatRegValueName("C:\\WINDOWS\\X.DLL"));
-    EXPECT_EQ("\"a\\\"b\" = ", FormatRegValueName("a\"b"));
+    EXPECT_EQ(L"@ = ", FormatRegValueName(L""));
+    EXPECT_EQ(L"\"Path\" = ", FormatRegValueName(L"Path"));
+    EXPECT_EQ(L"\"C:\\\\WINDOWS\\\\X.DLL\" = ", FormatRegValueName(L"C:\\WINDOWS\\X.DLL"));
+    EXPECT_EQ(L"\"a\\\"b\" = ", FormatRegValueName(L"a\"b"));
+    EXPECT_EQ(L"\"@\" = ", FormatRegValueName(L"@"));
 }
 
 TEST(UndoFileContent, ExactLinesOfOneRemoval) {
@@ -280,7 +319,7 @@ TEST(UndoFileContent, ExactLinesOfOneRemoval) {
                   "\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\App]\r\n\"Path\" = \"C:\\\\Old\\\\app.exe\"\r\n"
                   "\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\App]\r\n@ = \"default text\"\r\n"
                   "\r\n[HKEY_CURRENT_USER\\Software\\Vendor\\App]\r\n\"Count\" = dword:00000001\r\n",
-              ReadFile(path));
+              ReadUndoFile(path));
     EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, "Software\\Vendor\\App", "Path"));
     EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, "Software\\Vendor\\App", ""));
     EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, "Software\\Vendor\\App", "Count"));
@@ -309,7 +348,7 @@ TEST(UndoFileContent, KeyExportIsDeepestFirstWithTheDefaultTwice) {
                   "\r\n[HKEY_CURRENT_USER\\Software\\K\\B]\r\n"
                   "\r\n[HKEY_CURRENT_USER\\Software\\K]\r\n@ = \"top\"\r\n"
                   "\r\n[HKEY_CURRENT_USER\\Software\\K]\r\n@ = \"top\"\r\n",
-              ReadFile(path));
+              ReadUndoFile(path));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\K"));
 }
 
@@ -336,11 +375,23 @@ TEST(UndoFileContent, VanishedAndNestedFindings) {
                   "\r\n[HKEY_CURRENT_USER\\Software\\C\\shell\\open\\command]\r\n@ = \"x\"\r\n"
                   "\r\n[HKEY_CURRENT_USER\\Software\\C\\shell\\open]\r\n"
                   "\r\n[HKEY_CURRENT_USER\\Software\\C\\shell]\r\n",
-              ReadFile(path));
+              ReadUndoFile(path));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\C"));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\C\\shell"));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software"));
 }
+
+// Names the undo file must carry exactly: any language, characters beyond the first plane, and
+// the characters the file format itself uses.
+const char* const kHostileNames[] = {
+    "\xCE\xA9mega",                      // Ωmega
+    "\xE6\x96\x87\xE4\xBB\xB6",          // a CJK name
+    "\xF0\x9F\x98\x80 smile",            // an emoji
+    "] [ \" = @ ; end]",
+    "[start",
+    "@",
+    " lead and trail ",
+};
 
 TEST(UndoRoundTrip, RegeditRestoresEveryKeyAndValue) {
     ScratchKey base("roundtrip");
@@ -348,74 +399,85 @@ TEST(UndoRoundTrip, RegeditRestoresEveryKeyAndValue) {
     HKEY cu = HKEY_CURRENT_USER;
     std::string tree = base.path() + "\\Tree";
     std::string values = base.path() + "\\Values";
-    std::string multi("first\0second \"q\"\0C:\\third\\\0\0", 29);
     std::string big;
     for (int i = 0; i < 1000; ++i) big.push_back(static_cast<char>(i * 7));
 
     for (const std::string& key : {tree, values}) {
         SetString(cu, key, "", "default \"value\"");
-        SetString(cu, key, "sz", "C:\\Old\\\"quoted\" \\\\server\\share\\ caf\xe9");
+        SetString(cu, key, "sz", "C:\\Old\\\"quoted\" \\\\server\\share\\ caf\xC3\xA9 \xE6\x96\x87");
         SetString(cu, key, "sz empty", "");
         SetString(cu, key, "sz lines", "line1\r\nline2");
-        SetString(cu, key, "expand", "%SystemRoot%\\x;%PATH%", REG_EXPAND_SZ);
-        SetValue(cu, key, "multi", REG_MULTI_SZ, multi);
+        SetValue(cu, key, "sz half pair", REG_SZ, Wire(L"x\xDC00y"));
+        SetString(cu, key, "expand", "%SystemRoot%\\x;%PATH%;\xCE\xA9", REG_EXPAND_SZ);
+        const wchar_t multi[] = L"first\0second \"q\"\0C:\\\x03A9\\\0";
+        SetValue(cu, key, "multi", REG_MULTI_SZ, std::string(reinterpret_cast<const char*>(multi), sizeof multi));
         SetValue(cu, key, "bin empty", REG_BINARY, "");
-        SetValue(cu, key, "bin21", REG_BINARY, Counting(21));
-        SetValue(cu, key, "bin22", REG_BINARY, Counting(22));
         SetValue(cu, key, "bin23", REG_BINARY, Counting(23));
-        SetValue(cu, key, "bin43", REG_BINARY, Counting(43));
         SetValue(cu, key, "bin big", REG_BINARY, big);
         SetValue(cu, key, "dword", REG_DWORD, Bytes({1, 0, 0, 0}));
-        SetValue(cu, key, "dword max", REG_DWORD, Bytes({0xff, 0xff, 0xff, 0xff}));
         SetValue(cu, key, "none", REG_NONE, Bytes({1, 2, 3}));
         SetValue(cu, key, "big endian", REG_DWORD_BIG_ENDIAN, Bytes({0, 0, 0, 7}));
         SetValue(cu, key, "link", REG_LINK, Bytes({0x5c, 0, 0x41, 0}));
-        SetValue(cu, key, "resource list", REG_RESOURCE_LIST, Bytes({1, 2}));
-        SetValue(cu, key, "full descriptor", REG_FULL_RESOURCE_DESCRIPTOR, Bytes({3, 4}));
         SetValue(cu, key, "requirements", REG_RESOURCE_REQUIREMENTS_LIST, Bytes({5, 6}));
         SetValue(cu, key, "qword", REG_QWORD, Bytes({1, 2, 3, 4, 5, 6, 7, 8}));
         SetValue(cu, key, "odd type", 0x1234, Bytes({9}));
         SetValue(cu, key, "C:\\Shared\\name \"q\".dll", REG_DWORD, Bytes({2, 0, 0, 0}));
-        SetString(cu, key, std::string(300, 'n'), "long name");
+        SetString(cu, key, std::string(16383, 'n'), "the longest name");
+        for (const char* name : kHostileNames) SetString(cu, key, name, name);
     }
     SetString(cu, tree + "\\Child", "child value", "c");
     SetString(cu, tree + "\\Child\\Grand Child", "", "g");
     MakeKey(cu, tree + "\\Empty Key");
+    for (const char* name : kHostileNames) SetString(cu, tree + "\\" + name + "\\" + name, name, "deep");
+    // What no .reg file gives back exactly: names holding a line break, and text the registry
+    // editor would end with a zero of its own. These rows stay.
+    std::string kept = base.path() + "\\Kept";
+    SetString(cu, kept + "\\a\nb", "v", "x");
+    SetString(cu, values, "line\r\nbreak", "x");
+    SetValue(cu, values, "sz odd", REG_SZ, Bytes({'a', 0, 'b'}));
+    SetValue(cu, values, "sz unended", REG_EXPAND_SZ, Bytes({'a', 0, 'b', 0}));
 
-    Snapshot before;
-    Snap(cu, base.path(), "", before);
-    ASSERT_EQ(6u, before.size());
-    ASSERT_EQ(24u, before["Values"].size());
+    Snapshot before = Snap(cu, base.path());
+    ASSERT_EQ(29u, before[L"Values"].size());
 
     FakeList list;
     list.Add("HKEY_CURRENT_USER", tree, "", 0x12, true);
-    for (const auto& v : before["Values"]) list.Add("HKEY_CURRENT_USER", values, v.first, 0x22, true);
+    list.Add("HKEY_CURRENT_USER", kept, "", 0x12, true);
+    for (const auto& v : before[L"Values"]) list.Add("HKEY_CURRENT_USER", values, U8(v.first), 0x22, true);
     ScriptedPrompter prompter;
     prompter.answers = {IDYES};
     FakeStatus status;
     AwayFromMinuteEnd();
     RemoveSelectedEntries(list, status, dir.path());
-    EXPECT_EQ(0, list.Count());
-    ASSERT_EQ(1u, prompter.asked.size());
 
-    Snapshot removed;
-    Snap(cu, base.path(), "", removed);
-    ASSERT_EQ(2u, removed.size()) << Describe(removed);
-    EXPECT_TRUE(removed["Values"].empty());
+    // Those rows are kept, in the list and in the registry, and the message says so.
+    std::vector<std::string> keptRows;
+    for (int row = 0; row < list.Count(); ++row)
+        keptRows.push_back(list.Text(row, kRegColSubKey) + "|" + list.Text(row, kRegColValueName));
+    EXPECT_EQ((std::vector<std::string> {kept + "|", values + "|line\r\nbreak", values + "|sz odd",
+                                         values + "|sz unended"}),
+              keptRows);
+    ASSERT_EQ(2u, prompter.asked.size());
+    EXPECT_EQ("4 item(s) were kept: a name holds a line break, or text data does not end where the registry editor "
+              "ends it, so no undo file could give them back exactly.",
+              prompter.asked[1].text);
+    Snapshot removed = Snap(cu, base.path());
+    EXPECT_EQ(3u, removed[L"Values"].size()) << Describe(removed);
+    EXPECT_FALSE(KeyExists(cu, tree));
+    EXPECT_TRUE(HasValue(cu, kept + "\\a\nb", "v"));
 
     std::vector<std::string> files = FilesIn(dir.path());
     ASSERT_EQ(1u, files.size());
     EXPECT_EQ(0u, ImportWithRegedit(dir / files[0]));
 
-    Snapshot after;
-    Snap(cu, base.path(), "", after);
+    Snapshot after = Snap(cu, base.path());
     EXPECT_EQ(Describe(before), Describe(after));
     for (const auto& key : before) {
         for (const auto& v : key.second) {
             auto found = after[key.first].find(v.first);
-            ASSERT_NE(found, after[key.first].end()) << key.first << " / " << v.first;
-            EXPECT_EQ(v.second.type, found->second.type) << key.first << " / " << v.first;
-            EXPECT_EQ(v.second.bytes, found->second.bytes) << key.first << " / " << v.first;
+            ASSERT_NE(found, after[key.first].end()) << U8(key.first) << " / " << U8(v.first);
+            EXPECT_EQ(v.second.type, found->second.type) << U8(key.first) << " / " << U8(v.first);
+            EXPECT_EQ(v.second.bytes, found->second.bytes) << U8(key.first) << " / " << U8(v.first);
         }
     }
 }
@@ -464,7 +526,7 @@ TEST(RemoveCommands, SelectedRowsOnlyAndTwoRemovalsShareTheMinutesFile) {
     for (const char* v : {"a", "b", "c", "d"}) list.Add("HKEY_CURRENT_USER", key.path(), v, 0x22);
     list.rows[1].selected = list.rows[3].selected = true;
     ScriptedPrompter prompter;
-    prompter.answers = {IDYES, IDYES};
+    prompter.answers = {IDYES, IDYES, IDYES};
     FakeStatus status;
     AwayFromMinuteEnd();
     RemoveSelectedEntries(list, status, dir.path());
@@ -483,14 +545,22 @@ TEST(RemoveCommands, SelectedRowsOnlyAndTwoRemovalsShareTheMinutesFile) {
     std::vector<std::string> files = FilesIn(dir.path());
     ASSERT_EQ(1u, files.size());
     EXPECT_EQ(MakeUndoFileName(), files[0]);
-    std::string text = ReadFile(dir / files[0]);
-    EXPECT_EQ(2u, CountOf(text, "REGEDIT4\r\n\r\n"));
+    // One file, one encoding, one header: the second removal only appends its entries.
     std::string keyLine = "\r\n[HKEY_CURRENT_USER\\" + key.path() + "]\r\n";
-    EXPECT_EQ(std::string(kHeader) + keyLine + "\"b\" = \"b\"\r\n" + keyLine + "\"d\" = \"d\"\r\n" + kHeader +
-                  keyLine + "\"a\" = \"a\"\r\n",
-              text);
+    EXPECT_EQ(std::string(kHeader) + keyLine + "\"b\" = \"b\"\r\n" + keyLine + "\"d\" = \"d\"\r\n" + keyLine +
+                  "\"a\" = \"a\"\r\n",
+              ReadUndoFile(dir / files[0]));
     // No message after "Remove Selected".
     EXPECT_EQ(2u, prompter.asked.size());
+    // A file of that name in another form is never appended to: nothing is removed then.
+    WriteFileText(dir / files[0], "REGEDIT4\r\n\r\n");
+    list.rows[0].selected = true;
+    RemoveSelectedEntries(list, status, dir.path());
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, key.path(), "c"));
+    EXPECT_EQ(1, list.Count());
+    ASSERT_EQ(4u, prompter.asked.size());
+    EXPECT_EQ(0u, prompter.asked[3].text.find("The undo file could not be written"));
+    EXPECT_EQ("REGEDIT4\r\n\r\n", ReadFile(dir / files[0]));
 }
 
 TEST(RemoveCommands, RemoveAllTellsWhereTheUndoFileIs) {
@@ -545,7 +615,7 @@ public:
     explicit FailingUndoFile(int writesLeft) : writesLeft_(writesLeft) {}
 
 protected:
-    bool Write(const std::string& text) override { return writesLeft_-- > 0 && UndoFile::Write(text); }
+    bool Write(const std::wstring& text) override { return writesLeft_-- > 0 && UndoFile::Write(text); }
 
 private:
     int writesLeft_;
@@ -572,9 +642,9 @@ TEST(RemoveCommands, AFailedWriteStopsBeforeTheDeletion) {
     ASSERT_EQ(2, list.Count());
     EXPECT_EQ("b", list.Text(0, kRegColValueName));
 
-    // A key whose export breaks off halfway is not deleted either.
+    // A key's export reaches the file whole or not at all; a key not written is not deleted.
     list.rows.erase(list.rows.begin());
-    FailingUndoFile keyUndo(3);
+    FailingUndoFile keyUndo(1);
     ASSERT_TRUE(keyUndo.open(dir / "undo2.reg"));
     EXPECT_FALSE(RemoveFindings(keyUndo, list, false));
     EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, key.path() + "\\Tree\\Deep", "v"));
@@ -583,7 +653,8 @@ TEST(RemoveCommands, AFailedWriteStopsBeforeTheDeletion) {
     undo.close();
     keyUndo.close();
     std::string keyLine = "\r\n[HKEY_CURRENT_USER\\" + key.path() + "]\r\n";
-    EXPECT_EQ(std::string(kHeader) + keyLine + "\"a\" = \"x\"\r\n", ReadFile(dir / "undo.reg"));
+    EXPECT_EQ(std::string(kHeader) + keyLine + "\"a\" = \"x\"\r\n", ReadUndoFile(dir / "undo.reg"));
+    EXPECT_EQ(std::string(kHeader), ReadUndoFile(dir / "undo2.reg"));
 
     // With a sound file, the same rows go.
     UndoFile good;
@@ -591,6 +662,56 @@ TEST(RemoveCommands, AFailedWriteStopsBeforeTheDeletion) {
     EXPECT_TRUE(RemoveFindings(good, list, false));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, key.path() + "\\Tree"));
     EXPECT_EQ(0, list.Count());
+}
+
+TEST(RemoveCommands, RowsWhoseEntryStaysKeepTheirPlace) {
+    ScratchDir dir("keep");
+    ScratchKey key("keep");
+    HKEY cu = HKEY_CURRENT_USER;
+    // A key this user may read but not change (as most machine keys for a standard user). Wine
+    // leaves a key's own deletion to its parent, so the case is a value.
+    std::string locked = key.path() + "\\Locked";
+    SetString(cu, locked, "v", "x");
+    // A key with a part this user may not read: it cannot go whole into the undo file.
+    std::string hidden = key.path() + "\\Hidden";
+    MakeKey(cu, hidden + "\\Secret");
+    // A twin whose best-fit name equals another's, listed where names do not survive.
+    SetString(cu, key.path(), "\xCE\xA9" "dead", "x");
+    SetString(cu, key.path(), "Odead", "x");
+    SetString(cu, key.path(), "gone", "x");
+    SetKeyAccess(cu, locked, "D:P(A;;KRWD;;;WD)");
+    SetKeyAccess(cu, hidden + "\\Secret", "D:P(A;;WD;;;WD)");
+    HKEY probe = nullptr;
+    ASSERT_EQ(ERROR_ACCESS_DENIED, ::RegOpenKeyExW(cu, W(locked).c_str(), 0, KEY_ALL_ACCESS, &probe));
+
+    FakeList list;
+    list.Add("HKEY_CURRENT_USER", locked, "v", 0x22);
+    list.Add("HKEY_CURRENT_USER", hidden, "", 0x12);
+    list.Add("HKEY_CURRENT_USER", key.path(), "Odead", 0x62);
+    list.Add("HKEY_CURRENT_USER", key.path(), "gone", 0x22);
+    ScriptedPrompter prompter;
+    prompter.answers = {IDYES};
+    FakeStatus status;
+    RemoveAllEntries(list, status, dir.path());
+
+    SetKeyAccess(cu, locked, kFullAccess);
+    SetKeyAccess(cu, hidden + "\\Secret", kFullAccess);
+    ASSERT_EQ(3, list.Count());
+    EXPECT_EQ("v", list.Text(0, kRegColValueName));
+    EXPECT_EQ(hidden, list.Text(1, kRegColSubKey));
+    EXPECT_EQ("Odead", list.Text(2, kRegColValueName));
+    EXPECT_TRUE(HasValue(cu, locked, "v"));
+    EXPECT_TRUE(KeyExists(cu, hidden + "\\Secret"));
+    EXPECT_TRUE(HasValue(cu, key.path(), "\xCE\xA9" "dead"));
+    EXPECT_TRUE(HasValue(cu, key.path(), "Odead"));
+    EXPECT_FALSE(HasValue(cu, key.path(), "gone"));
+    ASSERT_EQ(2u, prompter.asked.size());
+    EXPECT_EQ("Undo information has been saved in the program's folder\ndouble-click on it to undo the changes made now\n\n"
+              "1 item(s) could not be removed: access was denied (they belong to the system or to an administrator).\n"
+              "1 item(s) were kept: they could not be read completely for the undo file.\n"
+              "1 item(s) were kept: their names cannot be used on this system (characters outside its code page).",
+              prompter.asked[1].text);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), prompter.asked[1].type);
 }
 
 TEST(BackupCommand, ReportsAMissingRegistryChecker) {

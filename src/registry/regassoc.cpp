@@ -1,4 +1,5 @@
 // File association and COM registration checks of the registry scan.
+#include "app/codepage.h"
 #include "app/reghelpers.h"
 #include "framework/strings.h"
 #include "registry/regscan.h"
@@ -16,14 +17,6 @@ const char kTypeLibPath[] = "Software\\Classes\\TypeLib\\";
 const char kInterfacePath[] = "Software\\Classes\\Interface";
 const DWORD kClassesKeyRow = kRegRootClasses | kRegDeleteKey;
 const DWORD kMachineKeyRow = kRegRootLocalMachine | kRegDeleteKey;
-
-std::wstring Widen(const std::string& s) {
-    int n = ::MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
-    std::wstring w(n > 0 ? n : 1, L'\0');
-    if (n > 0) ::MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, &w[0], n);
-    w.resize(w.size() - 1);
-    return w;
-}
 
 bool WideFileExists(const std::wstring& path) {
     return !path.empty() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -54,24 +47,62 @@ bool RegisteredTypeLibFileExists(const GUID& guid, WORD major, WORD minor) {
     return !name.empty() && ::SearchPathW(nullptr, name.c_str(), nullptr, 0, nullptr, nullptr) != 0;
 }
 
+bool HasSubkey(HKEY key, const wchar_t* name) {
+    HKEY sub = nullptr;
+    LONG rc = ::RegOpenKeyExW(key, name, 0, KEY_QUERY_VALUE, &sub);
+    if (rc == ERROR_SUCCESS) ::RegCloseKey(sub);
+    return rc == ERROR_SUCCESS || rc == ERROR_ACCESS_DENIED;
+}
+
+bool HasValue(HKEY key, const wchar_t* name) {
+    return ::RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+// Since Windows 7 a verb can work without a command line: through a DDE conversation, a drop
+// target, an Explorer command handler or a delegate object. Such a verb is never judged.
+bool VerbHasHandler(HKEY shell, const std::wstring& verb) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(shell, verb.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    bool handled = HasSubkey(key, L"ddeexec") || HasSubkey(key, L"DropTarget") ||
+                   HasValue(key, L"ExplorerCommandHandler") || HasValue(key, L"DelegateExecute");
+    HKEY command = nullptr;
+    if (!handled && ::RegOpenKeyExW(key, L"command", 0, KEY_QUERY_VALUE, &command) == ERROR_SUCCESS) {
+        handled = HasValue(command, L"DelegateExecute");
+        ::RegCloseKey(command);
+    }
+    ::RegCloseKey(key);
+    return handled;
+}
+
 }  // namespace
+
+bool CRegistryScan::ReadClassText(HKEY root, const std::string& keyPath, std::string& text) {
+    bool unfit = false;
+    text = ReadRegString(root, keyPath, "", &unfit);
+    if (unfit) return false;
+    // Under a code page of a test standing an older Windows's in, the text must survive that too.
+    if (codePage == CP_ACP) return true;
+    std::string narrow;
+    return Narrow(WideName(text), narrow);
+}
 
 void CRegistryScan::ScanFileAssociations() {
     HKEY classes = nullptr;
-    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, "", 0, KEY_ALL_ACCESS, &classes) != ERROR_SUCCESS) return;
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, L"", 0, KEY_READ, &classes) != ERROR_SUCCESS) return;
+    std::wstring wideName;
     for (DWORD index = 0;; ++index) {
-        char nameBuf[261];
-        DWORD len = sizeof nameBuf;
-        if (::RegEnumKeyExA(classes, index, nameBuf, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (EnumSubkeyName(classes, index, wideName) != ERROR_SUCCESS) break;
         if (Poll()) break;
         ++keysVisited;
-        std::string name(nameBuf);
+        // A class whose name this code page cannot carry is not judged: its best-fit name could
+        // be another class.
+        std::string name;
+        if (!Narrow(wideName, name) || name.empty()) continue;
         if (name[0] == '.') {
             // An extension: judged by the open command of its class, when it has one.
-            std::string cls = ReadRegString(HKEY_CLASSES_ROOT, name, "");
-            if (cls.empty()) continue;
-            std::string cmd = ReadRegString(HKEY_CLASSES_ROOT, cls + "\\shell\\open\\command", "");
-            if (cmd.empty()) continue;
+            std::string cls, cmd;
+            if (!ReadClassText(HKEY_CLASSES_ROOT, name, cls) || cls.empty()) continue;
+            if (!ReadClassText(HKEY_CLASSES_ROOT, cls + "\\shell\\open\\command", cmd) || cmd.empty()) continue;
             if (!Judge(cmd, false))
                 AddRegFinding("HKEY_CLASSES_ROOT", kImageClassesRoot, name, "", "", name, kClassesKeyRow);
             continue;
@@ -79,8 +110,9 @@ void CRegistryScan::ScanFileAssociations() {
 
         CheckProgIdClsid(name);
 
-        if (RegKeyExists(HKEY_CLASSES_ROOT, name + "\\DefaultIcon")) {
-            std::string icon = ReadRegString(HKEY_CLASSES_ROOT, name + "\\DefaultIcon", "");
+        std::string icon;
+        if (RegKeyExists(HKEY_CLASSES_ROOT, name + "\\DefaultIcon") &&
+            ReadClassText(HKEY_CLASSES_ROOT, name + "\\DefaultIcon", icon)) {
             size_t start = icon.find_first_not_of('"');
             icon.erase(0, start == std::string::npos ? icon.size() : start);
             if (icon.empty() || !Judge(icon, true))
@@ -89,17 +121,16 @@ void CRegistryScan::ScanFileAssociations() {
         }
 
         HKEY shell = nullptr;
-        if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, (name + "\\shell").c_str(), 0, KEY_ALL_ACCESS, &shell) !=
-            ERROR_SUCCESS)
-            continue;
+        if (::RegOpenKeyExW(classes, (wideName + L"\\shell").c_str(), 0, KEY_READ, &shell) != ERROR_SUCCESS) continue;
         int verbs = 0, bad = 0;
+        std::wstring wideVerb;
         for (DWORD v = 0;; ++v) {
-            char verb[261];
-            DWORD verbLen = sizeof verb;
-            if (::RegEnumKeyExA(shell, v, verb, &verbLen, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            if (EnumSubkeyName(shell, v, wideVerb) != ERROR_SUCCESS) break;
             ++verbs;
+            std::string verb, cmd;
+            if (!Narrow(wideVerb, verb) || VerbHasHandler(shell, wideVerb)) continue;
             std::string verbKey = name + "\\shell\\" + verb;
-            std::string cmd = ReadRegString(HKEY_CLASSES_ROOT, verbKey + "\\command", "");
+            if (!ReadClassText(HKEY_CLASSES_ROOT, verbKey + "\\command", cmd)) continue;
             if (cmd.empty() || !Judge(cmd, false)) {
                 AddRegFinding("HKEY_CLASSES_ROOT", kImageClassesRoot, verbKey, verb, cmd, cmd, kClassesKeyRow);
                 ++bad;
@@ -114,35 +145,36 @@ void CRegistryScan::ScanFileAssociations() {
 
 bool CRegistryScan::CheckProgIdClsid(const std::string& className) {
     HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, (className + "\\CLSID").c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, WideName(className + "\\CLSID").c_str(), 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS)
         return false;
-    char value[261] = {};
-    DWORD size = 260;
-    LONG rc = ::RegQueryValueExA(key, "", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
+    wchar_t value[261] = {};
+    DWORD size = 260 * sizeof(wchar_t);
+    LONG rc = ::RegQueryValueExW(key, L"", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
     ::RegCloseKey(key);
-    if (rc != ERROR_SUCCESS) return false;
-    if (RegKeyExists(HKEY_CLASSES_ROOT, std::string("CLSID\\") + value)) return false;
-    AddRegFinding("HKEY_CLASSES_ROOT", kImageClassesRoot, className + "\\CLSID", "", "", value, kClassesKeyRow);
+    std::string clsid;
+    if (rc != ERROR_SUCCESS || !Narrow(value, clsid)) return false;
+    if (RegKeyExists(HKEY_CLASSES_ROOT, "CLSID\\" + clsid)) return false;
+    AddRegFinding("HKEY_CLASSES_ROOT", kImageClassesRoot, className + "\\CLSID", "", "", clsid, kClassesKeyRow);
     return true;
 }
 
 void CRegistryScan::ScanClassIds(HKEY root) {
     if (root != HKEY_LOCAL_MACHINE) return;
+    std::wstring wide;
+    std::string name;
 
     // Class identifiers.
     HKEY clsids = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kClsidPath, 0, KEY_ALL_ACCESS, &clsids) == ERROR_SUCCESS) {
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kClsidPath, 0, KEY_READ, &clsids) == ERROR_SUCCESS) {
         for (DWORD index = 0;; ++index) {
-            char name[261];
-            DWORD len = sizeof name;
-            if (::RegEnumKeyExA(clsids, index, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-                break;
+            if (EnumSubkeyName(clsids, index, wide) != ERROR_SUCCESS) break;
             if (Poll()) {
                 ::RegCloseKey(clsids);
                 return;
             }
             ++keysVisited;
-            CheckClassId(HKEY_LOCAL_MACHINE, std::string(kClsidPath) + "\\" + name);
+            if (Narrow(wide, name)) CheckClassId(HKEY_LOCAL_MACHINE, std::string(kClsidPath) + "\\" + name);
         }
         ::RegCloseKey(clsids);
     }
@@ -152,26 +184,25 @@ void CRegistryScan::ScanClassIds(HKEY root) {
     HKEY typeLibs = nullptr;
     if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, "TypeLib", 0, KEY_READ, &typeLibs) == ERROR_SUCCESS) {
         for (DWORD index = 0;; ++index) {
-            char guid[128];
-            DWORD len = sizeof guid;
-            if (::RegEnumKeyExA(typeLibs, index, guid, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-                break;
+            if (EnumSubkeyName(typeLibs, index, wide) != ERROR_SUCCESS) break;
             ++keysVisited;
+            std::string guid;
+            if (!Narrow(wide, guid)) continue;
             HKEY guidKey = nullptr;
-            if (::RegOpenKeyExA(typeLibs, guid, 0, KEY_READ, &guidKey) != ERROR_SUCCESS) continue;
+            if (::RegOpenKeyExW(typeLibs, wide.c_str(), 0, KEY_READ, &guidKey) != ERROR_SUCCESS) continue;
+            std::wstring wideVer;
             for (DWORD v = 0;; ++v) {
-                char ver[128];
-                DWORD verLen = sizeof ver;
-                if (::RegEnumKeyExA(guidKey, v, ver, &verLen, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-                    break;
-                WORD major = static_cast<WORD>(std::strtoul(ver, nullptr, 10));
-                const char* point = std::strchr(ver, '.');
-                WORD minor = point ? static_cast<WORD>(std::strtoul(point + 1, nullptr, 10)) : 0;
+                if (EnumSubkeyName(guidKey, v, wideVer) != ERROR_SUCCESS) break;
+                std::string ver;
+                if (!Narrow(wideVer, ver)) continue;
+                WORD major = static_cast<WORD>(std::strtoul(ver.c_str(), nullptr, 10));
+                size_t point = ver.find('.');
+                WORD minor = point != std::string::npos ? static_cast<WORD>(std::strtoul(ver.c_str() + point + 1, nullptr, 10))
+                                                        : 0;
                 bool helpDirEmpty = false;
                 HKEY helpDir = nullptr;
-                if (::RegOpenKeyExA(guidKey, (std::string(ver) + "\\helpdir").c_str(), 0, KEY_READ, &helpDir) ==
-                    ERROR_SUCCESS) {
-                    helpDirEmpty = ::RegQueryValueExA(helpDir, "", nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS;
+                if (::RegOpenKeyExW(guidKey, (wideVer + L"\\helpdir").c_str(), 0, KEY_READ, &helpDir) == ERROR_SUCCESS) {
+                    helpDirEmpty = ::RegQueryValueExW(helpDir, L"", nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS;
                     ::RegCloseKey(helpDir);
                 }
                 if (CheckTypeLibVersion(guid, major, minor) && helpDirEmpty)
@@ -187,14 +218,14 @@ void CRegistryScan::ScanClassIds(HKEY root) {
     // Interfaces whose type library is not registered.
     SetMessage("Scanning Interface for Errors...");
     HKEY interfaces = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kInterfacePath, 0, KEY_ALL_ACCESS, &interfaces) != ERROR_SUCCESS) return;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kInterfacePath, 0, KEY_READ, &interfaces) != ERROR_SUCCESS) return;
     for (DWORD index = 0;; ++index) {
-        char iid[260];
-        DWORD len = sizeof iid;
-        if (::RegEnumKeyExA(interfaces, index, iid, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (EnumSubkeyName(interfaces, index, wide) != ERROR_SUCCESS) break;
         ++keysVisited;
-        std::string typeLibKey = std::string(kInterfacePath) + "\\" + iid + "\\TypeLib";
-        std::string tl = ReadRegString(HKEY_LOCAL_MACHINE, typeLibKey, "");
+        if (!Narrow(wide, name)) continue;
+        std::string typeLibKey = std::string(kInterfacePath) + "\\" + name + "\\TypeLib";
+        std::string tl;
+        if (!ReadClassText(HKEY_LOCAL_MACHINE, typeLibKey, tl)) continue;
         if (!tl.empty() && !RegKeyExists(HKEY_LOCAL_MACHINE, kTypeLibPath + tl))
             AddRegFinding("HKEY_LOCAL_MACHINE", kImageLocalMachine, typeLibKey, "", "", tl, kMachineKeyRow);
     }
@@ -202,29 +233,27 @@ void CRegistryScan::ScanClassIds(HKEY root) {
 }
 
 void CRegistryScan::CheckClassId(HKEY root, const std::string& clsidPath) {
-    std::string server = ReadRegString(root, clsidPath + "\\InprocServer32", "");
-    if (!server.empty()) {
-        server = ToUpper(server);
-        if (!Judge(server, true))
-            AddRegFinding("HKEY_LOCAL_MACHINE", kImageLocalMachine, clsidPath + "\\InprocServer32", "", "", server,
-                          kMachineKeyRow);
-    }
-    std::string tl = ReadRegString(root, clsidPath + "\\TypeLib", "");
-    if (!tl.empty() && !RegKeyExists(root, "Software\\classes\\TypeLib\\" + tl))
+    std::string server, tl, progId, viProgId;
+    // The server is judged as written and shown in upper case.
+    if (ReadClassText(root, clsidPath + "\\InprocServer32", server) && !server.empty() && !Judge(server, true))
+        AddRegFinding("HKEY_LOCAL_MACHINE", kImageLocalMachine, clsidPath + "\\InprocServer32", "", "",
+                      ToUpper(server), kMachineKeyRow);
+    if (ReadClassText(root, clsidPath + "\\TypeLib", tl) && !tl.empty() &&
+        !RegKeyExists(root, "Software\\classes\\TypeLib\\" + tl))
         AddRegFinding("HKEY_LOCAL_MACHINE", kImageLocalMachine, clsidPath + "\\TypeLib", "", "", tl, kMachineKeyRow);
-    std::string progId = ReadRegString(root, clsidPath + "\\ProgID", "");
-    if (!progId.empty() && !RegKeyExists(root, "Software\\classes\\" + progId))
+    if (ReadClassText(root, clsidPath + "\\ProgID", progId) && !progId.empty() &&
+        !RegKeyExists(root, "Software\\classes\\" + progId))
         AddRegFinding("HKEY_LOCAL_MACHINE", kImageLocalMachine, clsidPath + "\\ProgID", "", "", progId,
                       kMachineKeyRow);
-    std::string viProgId = ReadRegString(root, clsidPath + "\\VersionIndependentProgID", "");
-    if (!viProgId.empty() && !RegKeyExists(root, "Software\\classes\\" + viProgId))
+    if (ReadClassText(root, clsidPath + "\\VersionIndependentProgID", viProgId) && !viProgId.empty() &&
+        !RegKeyExists(root, "Software\\classes\\" + viProgId))
         AddRegFinding("HKEY_LOCAL_MACHINE", kImageLocalMachine, clsidPath + "\\VersionIndependentProgID", "", "",
                       viProgId, kMachineKeyRow);
 }
 
 bool CRegistryScan::CheckTypeLibVersion(const std::string& guidText, WORD major, WORD minor) {
     GUID guid;
-    std::wstring wide = Widen(guidText);
+    std::wstring wide = WideName(guidText);
     if (FAILED(::CLSIDFromString(const_cast<LPOLESTR>(wide.c_str()), &guid))) return true;
     ITypeLib* lib = nullptr;
     HRESULT hr = ::LoadRegTypeLib(guid, major, minor, 0, &lib);

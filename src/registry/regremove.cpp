@@ -24,6 +24,14 @@ void ReportUndoFailure(const std::string& path, bool opened) {
                    MB_OK | MB_ICONSTOP);
 }
 
+RemovalOutcome ExportOutcome(const UndoFile& undo) {
+    switch (undo.refusal()) {
+    case UndoRefusal::kNotWritable: return RemovalOutcome::kNotWritable;
+    case UndoRefusal::kUnreadable: return RemovalOutcome::kUnreadable;
+    default: return RemovalOutcome::kUndoNotWritten;
+    }
+}
+
 bool OpenUndoFile(UndoFile& undo, const std::string& folder) {
     std::string path = folder + "\\" + MakeUndoFileName();
     if (undo.open(path)) return true;
@@ -39,31 +47,76 @@ std::string ProgramFolder() {
     return FolderOfPath(path);
 }
 
-bool RemoveRegFinding(UndoFile& undoFile, const IResultList& list, int row) {
+bool RemoveRegFinding(UndoFile& undoFile, const IResultList& list, int row, RemovalOutcome* outcome) {
+    RemovalOutcome local;
+    RemovalOutcome& result = outcome ? *outcome : local;
+    result = RemovalOutcome::kRemoved;
     DWORD flags = list.Data(row);
     HKEY root = RegRootFromFlags(flags);
     if (!root) return true;
+    if (flags & kRegNotRemovable) {
+        result = RemovalOutcome::kNotRemovable;
+        return false;
+    }
     std::string keyPath = list.Text(row, kRegColSubKey);
+    LONG rc = ERROR_SUCCESS;
     if (flags & kRegDeleteKey) {
         // A root itself is never deleted (and would not be put whole into the undo file).
         if (keyPath.empty()) return true;
-        if (!undoFile.ExportKey(root, keyPath)) return false;
-        DeleteRegKeyTree(root, keyPath);
+        if (!undoFile.ExportKey(root, keyPath)) result = ExportOutcome(undoFile);
+        else rc = DeleteRegKeyTree(root, keyPath);
     } else if (flags & kRegDeleteValue) {
         std::string valueName = list.Text(row, kRegColValueName);
-        if (!undoFile.ExportValue(root, keyPath, valueName)) return false;
-        DeleteRegValue(root, keyPath, valueName);
+        if (!undoFile.ExportValue(root, keyPath, valueName)) result = ExportOutcome(undoFile);
+        else rc = DeleteRegValue(root, keyPath, valueName);
     }
-    return true;
+    if (result != RemovalOutcome::kRemoved) return false;
+    // Gone already (with its parent, or by another program) is as good as removed.
+    if (rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) return true;
+    result = rc == ERROR_ACCESS_DENIED ? RemovalOutcome::kAccessDenied : RemovalOutcome::kDeleteFailed;
+    return false;
 }
 
-bool RemoveFindings(UndoFile& undoFile, IResultList& list, bool selectedOnly) {
-    for (;;) {
-        int row = selectedOnly ? FirstSelectedRow(list) : (list.Count() > 0 ? 0 : -1);
-        if (row < 0) return true;
-        if (!RemoveRegFinding(undoFile, list, row)) return false;
-        list.DeleteRow(row);
+std::string RemovalSummary::KeptText() const {
+    std::string text;
+    auto line = [&text](int n, const char* why) {
+        if (n > 0) text += Format("%d item(s) %s\n", n, why);
+    };
+    line(accessDenied, "could not be removed: access was denied (they belong to the system or to an administrator).");
+    line(deleteFailed, "could not be removed.");
+    line(notWritable, "were kept: a name holds a line break, or text data does not end where the registry editor "
+                      "ends it, so no undo file could give them back exactly.");
+    line(unreadable, "were kept: they could not be read completely for the undo file.");
+    line(notRemovable, "were kept: their names cannot be used on this system (characters outside its code page).");
+    if (!text.empty()) text.pop_back();
+    return text;
+}
+
+bool RemoveFindings(UndoFile& undoFile, IResultList& list, bool selectedOnly, RemovalSummary* summary) {
+    RemovalSummary local;
+    RemovalSummary& counts = summary ? *summary : local;
+    for (int row = 0; row < list.Count();) {
+        if (selectedOnly && !list.IsSelected(row)) {
+            ++row;
+            continue;
+        }
+        RemovalOutcome outcome;
+        if (RemoveRegFinding(undoFile, list, row, &outcome)) {
+            ++counts.removed;
+            list.DeleteRow(row);
+            continue;
+        }
+        switch (outcome) {
+        case RemovalOutcome::kUndoNotWritten: return false;
+        case RemovalOutcome::kNotWritable: ++counts.notWritable; break;
+        case RemovalOutcome::kUnreadable: ++counts.unreadable; break;
+        case RemovalOutcome::kAccessDenied: ++counts.accessDenied; break;
+        case RemovalOutcome::kNotRemovable: ++counts.notRemovable; break;
+        default: ++counts.deleteFailed; break;
+        }
+        ++row;
     }
+    return true;
 }
 
 void RemoveSelectedEntries(IResultList& list, IStatusSink& status, const std::string& undoFolder) {
@@ -75,9 +128,11 @@ void RemoveSelectedEntries(IResultList& list, IStatusSink& status, const std::st
         return;
     UndoFile undo;
     if (!OpenUndoFile(undo, undoFolder)) return;
-    bool complete = RemoveFindings(undo, list, true);
+    RemovalSummary summary;
+    bool complete = RemoveFindings(undo, list, true, &summary);
     undo.close();
     if (!complete) ReportUndoFailure(undo.path(), true);
+    else if (summary.Kept() > 0) MessageBoxText(summary.KeptText(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 void RemoveAllEntries(IResultList& list, IStatusSink& status, const std::string& undoFolder) {
@@ -90,14 +145,18 @@ void RemoveAllEntries(IResultList& list, IStatusSink& status, const std::string&
         return;
     UndoFile undo;
     if (!OpenUndoFile(undo, undoFolder)) return;
-    bool complete = RemoveFindings(undo, list, false);
+    RemovalSummary summary;
+    bool complete = RemoveFindings(undo, list, false, &summary);
     undo.close();
     if (!complete) {
         ReportUndoFailure(undo.path(), true);
         return;
     }
-    MessageBoxText("Undo information has been saved in the program's folder\ndouble-click on it to undo the changes made now",
-                   MB_OK);
+    const char kSaved[] =
+        "Undo information has been saved in the program's folder\ndouble-click on it to undo the changes made now";
+    if (summary.Kept() == 0) MessageBoxText(kSaved, MB_OK);
+    else if (summary.removed == 0) MessageBoxText(summary.KeptText(), MB_OK | MB_ICONEXCLAMATION);
+    else MessageBoxText(std::string(kSaved) + "\n\n" + summary.KeptText(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 void BackupRegistry() {

@@ -1,11 +1,13 @@
 #include "registry/regscan.h"
 
+#include "app/codepage.h"
 #include "framework/strings.h"
-#include "registry/pathcheck.h"
 
 #include <commctrl.h>
 
+#include <cctype>
 #include <cstring>
+#include <cwchar>
 
 namespace {
 const char kSharedDllsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
@@ -50,8 +52,8 @@ bool CRegistryScan::Poll() {
     return cancelled_;
 }
 
-bool CRegistryScan::Judge(const std::string& text, bool lenient) const {
-    return IsPathEntryValid(text, lenient, options_.reportRemovableMedia);
+bool CRegistryScan::Judge(const std::string& text, bool lenient, bool view32) {
+    return IsPathEntryValid(text, lenient, options_.reportRemovableMedia, view32 ? &paths32_ : &paths_);
 }
 
 void CRegistryScan::ScanRegistry() {
@@ -83,117 +85,193 @@ void CRegistryScan::ScanRegistry() {
     FinishRegistryScan();
 }
 
-void CRegistryScan::WalkRegistryKey(HKEY root, const std::string& subPath) {
-    // The class trees of the machine and of the current user are checked by their own rules.
-    if (SameText(subPath, "SOFTWARE\\CLASSES")) return;
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(root, subPath.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-    ++keysVisited;
-    for (DWORD index = 0;; ++index) {
-        char name[261];
-        DWORD len = sizeof name;
-        if (::RegEnumKeyExA(key, index, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        if (Poll()) break;
-        WalkRegistryKey(root, subPath.empty() ? std::string(name) : subPath + "\\" + name);
-    }
-    if (!cancelled_) ScanKeyValues(root, key, subPath);
-    ::RegCloseKey(key);
+namespace {
+
+// Key and value names are at most 255 and 16,383 characters.
+const DWORD kKeyNameChars = 256;
+const DWORD kValueNameChars = 16384;
+
+bool EqualsNoCase(const std::string& a, const char* b) {
+    size_t n = std::strlen(b);
+    if (a.size() != n) return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
 }
 
-bool CRegistryScan::ReadLongValue(HKEY key, DWORD index, bool (*wantData)(DWORD type)) {
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        DWORD maxName = 0;
-        if (::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
-                               nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            return false;
-        // A name may take two bytes per character in the ANSI code page.
-        maxName = maxName * 2 + 1;
-        longName_.assign(maxName + 2, '\0');
-        DWORD nameLen = maxName + 1, size = 0;
-        type_ = REG_NONE;
-        LONG rc = ::RegEnumValueA(key, index, longName_.data(), &nameLen, nullptr, &type_, nullptr, &size);
-        if (rc == ERROR_MORE_DATA) continue;  // the key changed under us
-        if (rc != ERROR_SUCCESS) return false;
-        curName_ = longName_.data();
-        if (!wantData(type_)) {
-            curData_ = nullptr;
-            dataSize_ = 0;
-            return true;
-        }
-        longData_.assign(size + 2, 0);
-        nameLen = maxName + 1;
-        DWORD got = size;
-        rc = ::RegEnumValueA(key, index, longName_.data(), &nameLen, nullptr, &type_, longData_.data(), &got);
-        if (rc == ERROR_MORE_DATA) continue;
-        if (rc != ERROR_SUCCESS) return false;
-        curData_ = longData_.data();
-        dataSize_ = got;
-        return true;
+// The class trees of the machine and of the current user, 64-bit and 32-bit, are checked by
+// their own rules.
+bool IsClassTree(const std::string& path) {
+    return EqualsNoCase(path, "SOFTWARE\\CLASSES") || EqualsNoCase(path, "SOFTWARE\\WOW6432NODE\\CLASSES");
+}
+
+bool IsWow64Node(const std::string& name) { return EqualsNoCase(name, "Wow6432Node"); }
+
+bool BelowWow64Node(const std::string& path) {
+    for (size_t start = 0; start <= path.size();) {
+        size_t end = path.find('\\', start);
+        if (end == std::string::npos) end = path.size();
+        if (IsWow64Node(path.substr(start, end - start))) return true;
+        start = end + 1;
     }
     return false;
 }
 
-LONG CRegistryScan::ReadValue(HKEY key, DWORD index, bool (*wantData)(DWORD type)) {
-    std::memset(name_, 0, sizeof name_);
-    std::memset(data_, 0, sizeof data_);
-    DWORD nameLen = 261, size = 261;
-    type_ = REG_NONE;
-    LONG rc = ::RegEnumValueA(key, index, name_, &nameLen, nullptr, &type_, data_, &size);
-    if (rc == ERROR_SUCCESS) {
-        curName_ = name_;
-        curData_ = data_;
-        dataSize_ = size;
-        return ERROR_SUCCESS;
+// A 32-bit program expands these to the folders of 32-bit programs.
+std::wstring As32BitProgramWrites(std::wstring text) {
+    static const struct { const wchar_t* from; const wchar_t* to; } kMoves[] = {
+        {L"%ProgramFiles%", L"%ProgramFiles(x86)%"},
+        {L"%CommonProgramFiles%", L"%CommonProgramFiles(x86)%"},
+    };
+    for (const auto& move : kMoves) {
+        const size_t n = std::wcslen(move.from);
+        for (size_t at = 0; at + n <= text.size();) {
+            if (::CompareStringOrdinal(text.c_str() + at, static_cast<int>(n), move.from, static_cast<int>(n), TRUE) ==
+                CSTR_EQUAL) {
+                text.replace(at, n, move.to);
+                at += std::wcslen(move.to);
+            } else {
+                ++at;
+            }
+        }
     }
-    if (rc != ERROR_MORE_DATA) return rc;
-    // The buffers now hold nothing of this value: never judge it by them.
-    return ReadLongValue(key, index, wantData) ? ERROR_SUCCESS : ERROR_MORE_DATA;
+    return text;
+}
+
+}  // namespace
+
+LONG EnumSubkeyName(HKEY key, DWORD index, std::wstring& name) {
+    wchar_t buf[kKeyNameChars];
+    DWORD len = kKeyNameChars;
+    LONG rc = ::RegEnumKeyExW(key, index, buf, &len, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_SUCCESS) name.assign(buf, len);
+    return rc;
+}
+
+bool CRegistryScan::Narrow(const std::wstring& wide, std::string& out) const {
+    return NarrowName(wide, out, codePage);
+}
+
+void CRegistryScan::WalkRegistryKey(HKEY root, const std::string& subPath) {
+    if (IsClassTree(subPath)) return;
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(root, WideName(subPath).c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    Walk(root, key, subPath, BelowWow64Node(subPath), true);
+    ::RegCloseKey(key);
+}
+
+void CRegistryScan::Walk(HKEY root, HKEY key, const std::string& subPath, bool view32, bool removable) {
+    ++keysVisited;
+    std::wstring name;
+    for (DWORD index = 0;; ++index) {
+        if (EnumSubkeyName(key, index, name) != ERROR_SUCCESS) break;
+        if (Poll()) break;
+        std::string narrow;
+        bool fits = Narrow(name, narrow);
+        std::string child = subPath.empty() ? narrow : subPath + "\\" + narrow;
+        if (IsClassTree(child)) continue;
+        // Opened relative to its parent, and a registry link as itself: the key it points to
+        // is walked where it lies, never twice.
+        HKEY sub = nullptr;
+        if (::RegOpenKeyExW(key, name.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, &sub) != ERROR_SUCCESS) continue;
+        Walk(root, sub, child, view32 || IsWow64Node(narrow), removable && fits);
+        ::RegCloseKey(sub);
+    }
+    if (!cancelled_) CheckValues(root, key, subPath, view32, removable);
+}
+
+LONG CRegistryScan::ReadValue(HKEY key, DWORD index) {
+    if (name_.empty()) {
+        name_.resize(kValueNameChars + 1);
+        data_.resize(4096);
+    }
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        nameLength_ = kValueNameChars;
+        DWORD size = static_cast<DWORD>(data_.size()) - sizeof(wchar_t);
+        type_ = REG_NONE;
+        LONG rc = ::RegEnumValueW(key, index, name_.data(), &nameLength_, nullptr, &type_, data_.data(), &size);
+        if (rc == ERROR_SUCCESS) {
+            dataSize_ = size;
+            return rc;
+        }
+        if (rc != ERROR_MORE_DATA) return rc;
+        // The data does not fit the shared buffer: its name, type and size first.
+        nameLength_ = kValueNameChars;
+        size = 0;
+        rc = ::RegEnumValueW(key, index, name_.data(), &nameLength_, nullptr, &type_, nullptr, &size);
+        if (rc != ERROR_SUCCESS) return rc;
+        if (!IsStringType(type_) && !IsDwordType(type_)) {
+            dataSize_ = 0;
+            return ERROR_SUCCESS;
+        }
+        // A long text is judged whole; the buffer keeps that size for the rest of the scan.
+        data_.resize(size + 2 * sizeof(wchar_t));
+    }
+    return ERROR_MORE_DATA;
 }
 
 void CRegistryScan::ScanKeyValues(HKEY root, HKEY key, const std::string& subPath) {
+    CheckValues(root, key, subPath, BelowWow64Node(subPath), true);
+}
+
+void CRegistryScan::CheckValues(HKEY root, HKEY key, const std::string& subPath, bool view32, bool removable) {
     RegRootInfo info;
     if (!GetRegRootInfo(root, info)) return;
     for (DWORD index = 0;; ++index) {
-        LONG rc = ReadValue(key, index, IsStringType);
+        LONG rc = ReadValue(key, index);
         if (rc == ERROR_MORE_DATA) continue;
         if (rc != ERROR_SUCCESS) break;
         ++valuesChecked;
         if (!IsStringType(type_)) continue;
-        std::string stored(reinterpret_cast<const char*>(curData_));
+        std::wstring wide(reinterpret_cast<const wchar_t*>(data_.data()), dataSize_ / sizeof(wchar_t));
+        wide.resize(std::wcslen(wide.c_str()));
+        // A text this code page cannot carry would be judged by its best-fit form, another path.
+        std::string stored;
+        if (!Narrow(wide, stored)) continue;
         std::string text = stored;
         if (type_ == REG_EXPAND_SZ) {
-            char expanded[260];
-            DWORD n = ::ExpandEnvironmentStringsA(stored.c_str(), expanded, sizeof expanded);
-            if (n == 0 || n >= sizeof expanded) continue;
-            text = expanded;
+            wchar_t expanded[260];
+            DWORD n = ::ExpandEnvironmentStringsW((view32 ? As32BitProgramWrites(wide) : wide).c_str(), expanded, 260);
+            if (n == 0 || n >= 260) continue;
+            if (!Narrow(expanded, text)) continue;
         }
         StripQuotes(text);
-        if (Judge(text, false)) continue;
+        if (Judge(text, false, view32)) continue;
+        std::string name;
+        bool nameFits = Narrow(std::wstring(name_.data(), nameLength_), name);
         // Browsers keep their cache folders here; a missing one is made again on demand.
-        if (SameText(curName_, "CachePath")) continue;
-        AddRegFinding(info.name, info.image, subPath, curName_, stored, stored, info.bit | kRegDeleteValue);
+        if (SameText(name, "CachePath")) continue;
+        DWORD flags = info.bit | kRegDeleteValue;
+        if (!removable || !nameFits) flags |= kRegNotRemovable;
+        AddRegFinding(info.name, info.image, subPath, name, stored, stored, flags);
     }
 }
 
 void CRegistryScan::ScanSharedDlls(HKEY root, const std::string& subPath) {
     HKEY key = nullptr;
-    if (::RegOpenKeyExA(root, subPath.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+    if (::RegOpenKeyExW(root, WideName(subPath).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
     DWORD count = 0;
-    if (::RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
+    if (::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr, nullptr,
                            nullptr, nullptr) != ERROR_SUCCESS) {
         ::RegCloseKey(key);
         return;
     }
     for (DWORD index = 0; index < count; ++index) {
-        if (ReadValue(key, index, IsDwordType) != ERROR_SUCCESS) continue;
+        LONG rc = ReadValue(key, index);
+        if (rc == ERROR_MORE_DATA) continue;
+        if (rc != ERROR_SUCCESS) break;
         ++valuesChecked;
         if (type_ != REG_DWORD) continue;
-        std::string name = curName_;
+        // The name is the path judged: one this code page cannot carry is not judged.
+        std::string name;
+        if (!Narrow(std::wstring(name_.data(), nameLength_), name)) continue;
         if (name.size() < 3 || name[1] != ':' || name[2] != '\\') continue;
-        if (Judge(ToUpper(name), false)) continue;
+        if (Judge(name, false)) continue;
         // The data is the file's reference count.
         DWORD references = 0;
-        if (curData_ && dataSize_ >= sizeof references) std::memcpy(&references, curData_, sizeof references);
+        if (dataSize_ >= sizeof references) std::memcpy(&references, data_.data(), sizeof references);
         AddRegFinding("HKEY_LOCAL_MACHINE", kImageLocalMachine, subPath, name, Format("%lu", references), name,
                       kRegRootLocalMachine | kRegDeleteValue);
     }

@@ -5,6 +5,7 @@
 
 #include "app/services.h"
 #include "app/view.h"
+#include "registry/pathcheck.h"
 
 #include <windows.h>
 
@@ -19,6 +20,10 @@ enum RegFindingFlags : DWORD {
     kRegRootUsers = 0x08,
     kRegDeleteKey = 0x10,   // the key of column 1 with everything below it
     kRegDeleteValue = 0x20, // the value of column 2 in the key of column 1
+    // A name on the row did not survive this system's code page (an older Windows without
+    // UTF-8): the row shows its best-fit form, which may be another entry's name, so removal
+    // never acts on it.
+    kRegNotRemovable = 0x40,
 };
 
 // Columns of a registry row.
@@ -37,6 +42,10 @@ bool GetRegRootInfo(HKEY root, RegRootInfo& info);
 // The root a row's flags name (tested in the order HKLM, HKCU, HKU, HKCR); null when none.
 HKEY RegRootFromFlags(DWORD flags);
 
+// The name of subkey `index` of `key`, whole (key names are at most 255 characters):
+// ERROR_SUCCESS, ERROR_NO_MORE_ITEMS or another error, which ends an enumeration loop.
+LONG EnumSubkeyName(HKEY key, DWORD index, std::wstring& name);
+
 class CRegistryScan {
 public:
     CRegistryScan(IResultList& list, ICancelPoll& cancel, IStatusSink& status, const RegScanOptions& options);
@@ -46,6 +55,8 @@ public:
     void ScanRegistry();
 
     // Checks every REG_SZ/REG_EXPAND_SZ value below root\subPath, subkeys before values.
+    // Registry links are not followed (what they point to is met at its own place), and keys
+    // below a Wow6432Node are judged as the 32-bit programs that use them see the disk.
     void WalkRegistryKey(HKEY root, const std::string& subPath);
     void ScanKeyValues(HKEY root, HKEY key, const std::string& subPath);
     void ScanSharedDlls(HKEY root, const std::string& subPath);
@@ -65,35 +76,45 @@ public:
     // The list control whose columns are sized to their contents at the end (none in tests).
     HWND listControl = nullptr;
 
+    // The code page names and texts are narrowed to: the process's own. A test stands an older
+    // Windows's in, whose code page cannot carry every name.
+    UINT codePage = CP_ACP;
+
     // What the walks went through (for the benchmark).
     unsigned long keysVisited = 0;
     unsigned long valuesChecked = 0;
+    unsigned long DiskQueries() const { return paths_.diskQueries + paths32_.diskQueries; }
 
 private:
     // Asks the cancel dialog; once it said stop, every later poll says so without asking.
     bool Poll();
     void SetMessage(const std::string& text) { status_.SetStatusText(text, 0); }
-    // Reads one value of the enumeration into the shared buffers; a value whose name or data
-    // does not fit them is read again with buffers of its real size, its data only when
-    // `wantData` says its type is looked at. 0, ERROR_NO_MORE_ITEMS or another error.
-    LONG ReadValue(HKEY key, DWORD index, bool (*wantData)(DWORD type));
-    bool ReadLongValue(HKEY key, DWORD index, bool (*wantData)(DWORD type));
-    bool Judge(const std::string& text, bool lenient) const;
+    // `removable`: every name of the path survived the code page; `view32`: below a Wow6432Node.
+    void Walk(HKEY root, HKEY key, const std::string& subPath, bool view32, bool removable);
+    void CheckValues(HKEY root, HKEY key, const std::string& subPath, bool view32, bool removable);
+    // Reads value `index` into the shared buffers: its name, its type, and its data when its
+    // type is one of the string types or REG_DWORD (other data too long for the buffer is not
+    // read). 0, ERROR_NO_MORE_ITEMS or another error.
+    LONG ReadValue(HKEY key, DWORD index);
+    bool Narrow(const std::wstring& wide, std::string& out) const;
+    bool Judge(const std::string& text, bool lenient, bool view32 = false);
+    // The text of a class registration's value, or false when it must not be judged (its text
+    // does not survive the code page).
+    bool ReadClassText(HKEY root, const std::string& keyPath, std::string& text);
 
     IResultList& list_;
     ICancelPoll& cancel_;
     IStatusSink& status_;
     RegScanOptions options_;
     bool cancelled_ = false;
+    // What the disk said, for this scan: one view for 64-bit texts, one for 32-bit ones.
+    PathCheckCache paths_;
+    PathCheckCache paths32_ {true};
 
     // Value name and data buffers shared by every level of a walk, so memory stays flat.
-    char name_[262];
-    BYTE data_[262];
+    std::vector<wchar_t> name_;
+    DWORD nameLength_ = 0;
+    std::vector<BYTE> data_;
     DWORD type_ = 0;
     DWORD dataSize_ = 0;
-    // Used instead of the fixed buffers for a value that does not fit them.
-    std::vector<char> longName_;
-    std::vector<BYTE> longData_;
-    const char* curName_ = nullptr;
-    const BYTE* curData_ = nullptr;
 };
