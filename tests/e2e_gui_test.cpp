@@ -296,7 +296,7 @@ public:
         return report;
     }
 
-    // Takes the test's files out of the host's trash (Wine keeps its Recycle Bin there).
+    // Takes the test's files out of Wine's trash folder, where it keeps its Recycle Bin.
     void PurgeTrash() const {
         std::string trash = WineTrashFolder();
         if (trash.empty()) return;
