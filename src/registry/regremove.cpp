@@ -1,6 +1,6 @@
 #include "registry/regremove.h"
 
-#include "app/app.h"
+#include "app/datafolder.h"
 #include "app/reghelpers.h"
 #include "framework/prompter.h"
 #include "framework/strings.h"
@@ -24,6 +24,14 @@ void ReportUndoFailure(const std::string& path, bool opened) {
                    MB_OK | MB_ICONSTOP);
 }
 
+// Where the file went: the program's folder, or a folder the user would not look in unless told.
+std::string UndoSavedText(const std::string& folder) {
+    bool programs = ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, folder.c_str(), -1, ProgramFolder().c_str(),
+                                     -1) == CSTR_EQUAL;
+    return Format("Undo information has been saved in %s\ndouble-click on it to undo the changes made now",
+                  programs ? "the program's folder" : folder.c_str());
+}
+
 bool OpenUndoFile(UndoFile& undo, const std::string& folder) {
     std::string path = folder + "\\" + MakeUndoFileName();
     if (undo.open(path)) return true;
@@ -33,11 +41,7 @@ bool OpenUndoFile(UndoFile& undo, const std::string& folder) {
 
 }  // namespace
 
-std::string ProgramFolder() {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return FolderOfPath(path);
-}
+std::string UndoFolder() { return DataFolder(); }
 
 bool RemoveRegFinding(UndoFile& undoFile, const IResultList& list, int row) {
     DWORD flags = list.Data(row);
@@ -96,8 +100,7 @@ void RemoveAllEntries(IResultList& list, IStatusSink& status, const std::string&
         ReportUndoFailure(undo.path(), true);
         return;
     }
-    MessageBoxText("Undo information has been saved in the program's folder\ndouble-click on it to undo the changes made now",
-                   MB_OK);
+    MessageBoxText(UndoSavedText(undoFolder), MB_OK);
 }
 
 void BackupRegistry() {

@@ -7,8 +7,9 @@
 
 #include <string>
 
-// The folder of the running program, without a trailing backslash: where undo files go.
-std::string ProgramFolder();
+// Where undo files are written: the program's data folder (app/datafolder.h), which is the
+// program's own folder unless that cannot be written. Every writer of undo files uses it.
+std::string UndoFolder();
 
 // Exports what the row names (a whole key or one value), then deletes it. Returns false, having
 // deleted nothing, when the export could not be written completely.
