@@ -55,18 +55,13 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) ${PRODUCT}"
 !define MUI_UNICON "../resources/gen/KelvoUtils.ico"
 !define MUI_ABORTWARNING
 
-; The registry cleaner writes its undo files into the program's folder, which only
-; administrators may write to under Program Files: say so before the folder is chosen.
+; Where the undo files go is worth knowing before the first clean-up.
 !define MUI_WELCOMEPAGE_TEXT "Setup will install ${PRODUCT} ${VERSION} on your computer.$\r$\n$\r$\n\
-Before every registry clean-up, ${PRODUCT} saves an undo file (*.reg) in its own folder. \
-On Windows Vista and later only administrators may write in the Program Files folder: \
-if you will run ${PRODUCT} as a normal user, choose a folder you can write to on the \
-next page, for example C:\Kelvo Utilities.$\r$\n$\r$\nClick Next to continue."
+Before every registry clean-up, ${PRODUCT} saves an undo file (*.reg). A copy in a folder \
+its user cannot write, such as Program Files, keeps its undo files in the user's own \
+%LOCALAPPDATA%\Kelvo Utilities folder.$\r$\n$\r$\nClick Next to continue."
 !insertmacro MUI_PAGE_WELCOME
 
-!define MUI_DIRECTORYPAGE_TEXT_TOP "Setup will install ${PRODUCT} in the following folder. \
-The registry cleaner saves its undo files in this folder, so choose one that the users of \
-the program can write to (a folder under Program Files is writable by administrators only)."
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 
@@ -129,9 +124,10 @@ Section "${PRODUCT}" SecProgram
   WriteRegDWORD HKLM "${UNINST_KEY}" "EstimatedSize" $0
 SectionEnd
 
-; Removes what the section above put down, file by file. Undo files, "duplist" and the
-; settings under HKEY_CURRENT_USER\Software\Kelvo Utils belong to the user and stay; the
-; folder goes only when nothing of the user's is left in it.
+; Removes what the section above put down, file by file. Undo files, "duplist" (in the
+; users' local application data folders, or here when the program ran as an administrator)
+; and the settings under HKEY_CURRENT_USER\Software\Kelvo Utils belong to the users and stay;
+; the folder goes only when nothing of theirs is left in it.
 Section "Uninstall"
   !include "${UNFILES_NSH}"
   Delete "$INSTDIR\uninstall.exe"

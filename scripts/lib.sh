@@ -6,8 +6,29 @@ BUILD_DIR="${KELVO_BUILD_DIR:-$ROOT/build}"
 CACHE_DIR="${KELVO_CACHE_DIR:-$BUILD_DIR/cache}"
 
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No .NET or Gecko, and no menu builder: it would write menu entries, icons and desktop files
+# for the machine's shortcuts into the host user's own folders.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win64
+
+# Where the host user's own data lives (Wine keeps its Recycle Bin in the Trash folder there),
+# as it was before any script pointed XDG_DATA_HOME into a sandbox machine.
+: "${KELVO_HOST_DATA_HOME:=${XDG_DATA_HOME:-$HOME/.local/share}}"
+export KELVO_HOST_DATA_HOME
+
+# The machine's user is a standard user, as the program's users are on Windows. Run as root,
+# Wine would write anywhere, whatever a folder's permissions say; without the capability to
+# override them, a folder whose security allows only reading (Wine turns that into the folder's
+# permissions) cannot be written, as C:\Program Files cannot by a standard user. The server
+# (which opens and creates the files) and every Wine program the scripts start run so.
+KELVO_WINE_AS_USER=""
+if [ "$(id -u)" -eq 0 ] && setpriv --inh-caps=-dac_override --bounding-set=-dac_override true 2>/dev/null; then
+    KELVO_WINE_AS_USER="setpriv --inh-caps=-dac_override --bounding-set=-dac_override"
+fi
+export KELVO_WINE_AS_USER
+wine() { $KELVO_WINE_AS_USER "$(type -P wine)" "$@"; }
+wineserver() { $KELVO_WINE_AS_USER "$(type -P wineserver)" "$@"; }
+wineboot() { $KELVO_WINE_AS_USER "$(type -P wineboot)" "$@"; }
 
 PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth googletest cmake make imagemagick python3 x11-utils fonts-wine xdotool)
 
@@ -37,21 +58,77 @@ build_all() {
 }
 
 # The template prefix: a simulated Windows machine made once and copied for every run.
-# Drives: C: and E: fixed disks, A: a floppy, D: a CD-ROM; the host root (Z:) is gone.
+# Drives: C: and E: fixed disks, A: a floppy, D: a CD-ROM; the host root (Z:) is gone; the
+# user's folders are the machine's own.
 make_template() {
     local tpl="$CACHE_DIR/wine-template"
-    local stamp="$tpl/.kelvo-template-v3-$(wine --version 2>/dev/null | tr -c 'a-zA-Z0-9.\n' _)"
+    local stamp="$tpl/.kelvo-template-v4-$(command wine --version 2>/dev/null | tr -c 'a-zA-Z0-9.\n' _)"
     if [ -f "$stamp" ]; then echo "$tpl"; return 0; fi
     log "creating the template Windows machine (once)"
     rm -rf "$tpl"; mkdir -p "$tpl"
     (
         unset DISPLAY
-        WINEPREFIX="$tpl" wineboot -i </dev/null >/dev/null 2>&1 || true
-        WINEPREFIX="$tpl" wineserver -w
+        use_prefix "$tpl"
+        wineboot -i </dev/null >/dev/null 2>&1 || true
+        wineserver -w
         configure_drives "$tpl" </dev/null
+        seal_prefix "$tpl"
     )
     touch "$stamp"
     echo "$tpl"
+}
+
+# Points Wine at the machine in $1: the prefix, and the data folder that Wine's Recycle Bin (its
+# Trash folder) and anything else of the freedesktop kind go to, inside the machine.
+use_prefix() {
+    export WINEPREFIX="$1"
+    export XDG_DATA_HOME="$1/xdg-data"
+    # Without its Trash folder, Wine deletes for good what should go to the Recycle Bin.
+    mkdir -p "$XDG_DATA_HOME/Trash/files" "$XDG_DATA_HOME/Trash/info"
+}
+
+# Wine makes links out of the machine: the user's Desktop, Documents, Downloads, Music,
+# Pictures, Videos and Templates lead into the host user's home, and each start of the machine
+# links the host's serial and parallel ports as COM and LPT devices. A link inside drive_c
+# becomes a real folder of the machine; any other link that leads out goes.
+seal_prefix() {
+    local p link target
+    p="$(realpath "$1")"
+    while IFS= read -r -d '' link; do
+        target="$(realpath -m "$link")"
+        case "$target/" in "$p"/*) continue ;; esac
+        rm -f "$link"
+        case "$link" in "$p"/drive_c/*) mkdir -p "$link" ;; esac
+    done < <(find "$p" -type l -print0)
+}
+
+# The links in the machine at $1 that lead out of it, one a line as "link -> target".
+links_out_of_prefix() {
+    local p link target
+    p="$(realpath "$1")"
+    while IFS= read -r -d '' link; do
+        target="$(realpath -m "$link")"
+        case "$target/" in "$p"/*) ;; *) printf '%s -> %s\n' "${link#"$p"/}" "$target" ;; esac
+    done < <(find "$p" -type l -print0)
+}
+
+# What the machine at $1 put into the host user's Recycle Bin (the host's Trash folder), one
+# original path a line. Wine records where each file came from; the machine's files lie in it.
+host_trash_from_prefix() {
+    [ -d "$KELVO_HOST_DATA_HOME/Trash/info" ] || return 0
+    python3 - "$KELVO_HOST_DATA_HOME/Trash/info" "$(realpath "$1")" <<'PY'
+import os, sys, urllib.parse
+folder, prefix = sys.argv[1], sys.argv[2].rstrip("/") + "/"
+for name in sorted(os.listdir(folder)):
+    if not name.endswith(".trashinfo"):
+        continue
+    with open(os.path.join(folder, name), encoding="utf-8", errors="replace") as info:
+        for line in info:
+            if line.startswith("Path="):
+                path = urllib.parse.unquote(line[5:].strip())
+                if path.startswith(prefix):
+                    print(path)
+PY
 }
 
 configure_drives() {
@@ -85,12 +162,14 @@ make_sandbox() {
     stop_sandbox "$dest"
     rm -rf "$dest"; mkdir -p "$(dirname "$dest")"
     cp -a "$tpl" "$dest"
-    export WINEPREFIX="$dest"
+    use_prefix "$dest"
     # Wine's background processes (the server, services, the desktop) outlive the program that
     # started them and keep its output open: start them here, detached from our output, so
     # that no test's output pipe is held open after the test ends.
     wineserver -p </dev/null >/dev/null 2>&1
     wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    # The services have linked the host's ports again.
+    seal_prefix "$dest"
     if [ -n "${DISPLAY:-}" ]; then
         wine explorer /desktop=Default,1024x768 </dev/null >/dev/null 2>&1 &
         for _ in $(seq 100); do
@@ -108,6 +187,18 @@ stop_sandbox() {
     [ -d "$1" ] || return 0
     WINEPREFIX="$1" wineserver -k 2>/dev/null || true
     WINEPREFIX="$1" wineserver -w 2>/dev/null || true
+}
+
+# Whether the machine at $1 stayed sealed from the host: no link leads out of it, and nothing
+# of it went to the host user's Recycle Bin. Prints what is wrong; false then.
+check_sealed() {
+    local out trash
+    out="$(links_out_of_prefix "$1")"
+    trash="$(host_trash_from_prefix "$1")"
+    [ -z "$out" ] && [ -z "$trash" ] && return 0
+    [ -z "$out" ] || printf 'links out of the machine:\n%s\n' "$out"
+    [ -z "$trash" ] || printf 'files of the machine in the host user'"'"'s trash (%s):\n%s\n' "$KELVO_HOST_DATA_HOME/Trash" "$trash"
+    return 1
 }
 
 # Starts Xvfb on a free display unless one is usable already; sets XVFB_PID when it started one.

@@ -303,7 +303,7 @@ public:
         return report;
     }
 
-    // Takes the test's files out of the host's trash (Wine keeps its Recycle Bin there).
+    // Takes the test's files out of Wine's trash folder, where it keeps its Recycle Bin.
     void PurgeTrash() const {
         std::string trash = WineTrashFolder();
         if (trash.empty()) return;
@@ -667,14 +667,14 @@ TEST_F(DemoTest, RegistryCleaner) {
         named.push_back(n);
     }
 
-    // Undo files of this program's folder as they stand before the removals.
+    // Undo files of the undo folder as they stand before the removals.
     std::map<std::string, uint64_t> before;
     auto undoFiles = [] {
         std::map<std::string, uint64_t> sizes;
         WIN32_FIND_DATAA fd;
-        HANDLE h = ::FindFirstFileA((ProgramFolder() + "\\*.reg").c_str(), &fd);
+        HANDLE h = ::FindFirstFileA((UndoFolder() + "\\*.reg").c_str(), &fd);
         if (h == INVALID_HANDLE_VALUE) return sizes;
-        do sizes[ProgramFolder() + "\\" + fd.cFileName] = fd.nFileSizeLow;
+        do sizes[UndoFolder() + "\\" + fd.cFileName] = fd.nFileSizeLow;
         while (::FindNextFileA(h, &fd));
         ::FindClose(h);
         return sizes;

@@ -1,6 +1,6 @@
-// Deletion to the Recycle Bin through the real shell (Wine keeps its Recycle Bin in the host
-// user's trash folder), the path lists handed to the shell, and the file tool commands on the
-// real result list.
+// Deletion to the Recycle Bin through the real shell (Wine keeps its Recycle Bin in a
+// freedesktop Trash folder, the sandbox machine's own), the path lists handed to the shell, and
+// the file tool commands on the real result list.
 #include "app/view.h"
 #include "files/filecommands.h"
 #include "files/recycle.h"
@@ -90,7 +90,7 @@ private:
     std::thread thread_;
 };
 
-// Files of one test with names of their own, taken out of the host's trash at the end.
+// Files of one test with names of their own, taken out of Wine's trash folder at the end.
 class BinFiles {
 public:
     explicit BinFiles(const std::string& name) : tree_(name) {}
@@ -113,8 +113,8 @@ private:
 
 std::string NameOf(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
 
-// In the Recycle Bin and not deleted outright: the shell lists it, and on Wine the host's trash
-// folder holds its contents.
+// In the Recycle Bin and not deleted outright: the shell lists it, and on Wine the trash folder
+// holds its contents.
 void ExpectRecycled(const std::string& folder, const std::string& path, const std::string& text = "contents") {
     EXPECT_FALSE(FileExists(path)) << path;
     EXPECT_TRUE(RecycleBinHolds(folder, NameOf(path))) << path;

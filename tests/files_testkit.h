@@ -218,17 +218,26 @@ inline bool RecycleBinHolds(const std::string& folder, const std::string& name) 
     return found;
 }
 
-// Wine keeps its Recycle Bin in the host user's trash folder; empty when that is not known.
+// The folder Wine keeps its Recycle Bin in, found as Wine finds it: the Trash folder of the
+// freedesktop data folder, $XDG_DATA_HOME when that is an absolute path, else
+// ~/.local/share. Empty when neither is known (not on Wine).
 inline std::string WineTrashFolder() {
-    char home[MAX_PATH] = {};
-    DWORD n = ::GetEnvironmentVariableA("WINEHOMEDIR", home, MAX_PATH);
+    char value[MAX_PATH] = {};
+    DWORD n = ::GetEnvironmentVariableA("XDG_DATA_HOME", value, MAX_PATH);
+    if (n > 0 && n < MAX_PATH && value[0] == '/') {
+        std::string unixPath = value;
+        for (char& c : unixPath)
+            if (c == '/') c = '\\';
+        return "\\\\?\\unix" + unixPath + "\\Trash";
+    }
+    n = ::GetEnvironmentVariableA("WINEHOMEDIR", value, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return std::string();
-    std::string h = home;
+    std::string h = value;
     if (h.compare(0, 4, "\\??\\") == 0) h = "\\\\?\\" + h.substr(4);
     return h + "\\.local\\share\\Trash";
 }
 
-// Takes a test's file out of the host's trash again (Wine only), so runs leave nothing behind.
+// Takes a test's file out of Wine's trash folder again, so runs leave nothing behind.
 inline void PurgeFromTrash(const std::string& name) {
     std::string trash = WineTrashFolder();
     if (trash.empty()) return;

@@ -564,17 +564,34 @@ TEST_F(OptionsTest, ExcludeWithoutSectionOpensEmpty) {
     EXPECT_EQ(0, rows);
 }
 
-TEST_F(OptionsTest, RegCleanListsUndoFilesAndKeepsTheScanSwitches) {
-    ScratchDir dir("undo");
-    ASSERT_TRUE(WriteFileText(dir / "04 Dec 2026 05 05 PM.reg", "REGEDIT4\r\n"));
-    ASSERT_TRUE(WriteFileText(dir / "OLD.REG", "REGEDIT4\r\n"));
+// Gives a file a last-write time `minutes` after a fixed moment.
+void SetWritten(const std::string& path, int minutes) {
+    HANDLE h = ::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h) << path;
+    ULARGE_INTEGER t;
+    t.QuadPart = 134000000000000000ull + 600000000ull * minutes;
+    FILETIME ft {t.LowPart, t.HighPart};
+    ::SetFileTime(h, nullptr, nullptr, &ft);
+    ::CloseHandle(h);
+}
+
+TEST_F(OptionsTest, RegCleanListsUndoFilesOfBothPlacesNewestFirstAndKeepsTheScanSwitches) {
+    // The program's folder and the local data folder: the page lists the files of both.
+    ScratchDir dir("undo"), local("undo-local");
+    const struct { const ScratchDir& folder; const char* name; int minutes; } kFiles[] = {
+        {dir, "04 Dec 2026 05 05 PM.reg", 30}, {dir, "OLD.REG", 10}, {local, "06 Dec 2026 09 15 AM.reg", 50},
+        {local, "05 Dec 2026 11 00 PM.reg", 20}};
+    for (const auto& f : kFiles) {
+        ASSERT_TRUE(WriteFileText(f.folder / f.name, "REGEDIT4\r\n"));
+        SetWritten(f.folder / f.name, f.minutes);
+    }
     ASSERT_TRUE(WriteFileText(dir / "notes.txt", "x"));
     ASSERT_TRUE(WriteFileText(dir / "reg", "x"));
     ::CreateDirectoryA((dir / "folder.reg").c_str(), nullptr);
     std::vector<std::string> rows;
     bool buttonsAtStart = true, buttonsWithSelection = false, groupHidden = false, advancedGone = false;
     bool groupShown = false;
-    auto setFolder = [&](COptionsSheet& s) { s.regClean.undoFolder = dir.path(); };
+    auto setFolder = [&](COptionsSheet& s) { s.regClean.undoFolders = {dir.path(), local.path()}; };
     Run(kPageRegClean, {[&] {
         HWND page = PageWindow();
         rows = Texts(current->regClean.list);
@@ -595,8 +612,9 @@ TEST_F(OptionsTest, RegCleanListsUndoFilesAndKeepsTheScanSwitches) {
         Click(page, IDC_SCAN_CLASS_IDS);
         return true;
     }}, PSBTN_OK, setFolder);
-    std::sort(rows.begin(), rows.end());
-    EXPECT_EQ((std::vector<std::string> {"04 Dec 2026 05 05 PM.reg", "OLD.REG"}), rows);
+    EXPECT_EQ((std::vector<std::string> {"06 Dec 2026 09 15 AM.reg", "04 Dec 2026 05 05 PM.reg",
+                                         "05 Dec 2026 11 00 PM.reg", "OLD.REG"}),
+              rows);
     EXPECT_FALSE(buttonsAtStart);
     EXPECT_TRUE(buttonsWithSelection);
     EXPECT_TRUE(groupHidden);
@@ -622,22 +640,29 @@ TEST_F(OptionsTest, RegCleanListsUndoFilesAndKeepsTheScanSwitches) {
         EXPECT_FALSE(Enabled(PageWindow(), IDC_UNDO));
         EXPECT_FALSE(Enabled(PageWindow(), IDC_VIEW_UNDO));
         return true;
-    }}, PSBTN_CANCEL, [&](COptionsSheet& s) { s.regClean.undoFolder = empty.path(); });
+    }}, PSBTN_CANCEL, [&](COptionsSheet& s) { s.regClean.undoFolders = {empty.path()}; });
 }
 
-TEST_F(OptionsTest, RegCleanUndoHandsTheFileToTheRegistryEditor) {
-    ScratchDir dir("undo run");
+TEST_F(OptionsTest, RegCleanUndoHandsTheFileToTheRegistryEditorFromEitherPlace) {
+    // The file lies in the second place, and the first holds one of the same name that would
+    // restore something else.
+    ScratchDir first("undo first"), dir("undo run");
     ScratchKey target("options-undo");
     std::string reg = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" + target.path() + "\\Restored]\r\n\"Value\"=\"back\"\r\n\r\n";
+    ASSERT_TRUE(WriteFileText(first / "restore me.reg", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" + target.path() +
+                                                           "\\Wrong]\r\n\r\n"));
+    SetWritten(first / "restore me.reg", 0);
     ASSERT_TRUE(WriteFileText(dir / "restore me.reg", reg));
     Run(kPageRegClean, {[&] {
+        EXPECT_EQ(2, current->regClean.list.Count());
         current->regClean.list.Select(0);
         Click(PageWindow(), IDC_UNDO);
         EXPECT_TRUE(Enabled(PageWindow(), IDC_UNDO));
         return true;
-    }}, PSBTN_CANCEL, [&](COptionsSheet& s) { s.regClean.undoFolder = dir.path(); });
+    }}, PSBTN_CANCEL, [&](COptionsSheet& s) { s.regClean.undoFolders = {first.path(), dir.path()}; });
     EXPECT_TRUE(PumpUntil([&] { return ReadRegString(HKEY_CURRENT_USER, target.path() + "\\Restored", "Value") == "back"; },
                           15000));
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, target.path() + "\\Wrong"));
 }
 
 TEST_F(OptionsTest, GeneralWritesTheStoredSwitchesAndActsAtOnce) {

@@ -157,7 +157,7 @@ TEST_F(RegistryCommandsTest, RemoveSelectedWritesTheUndoFileBesideTheProgram) {
     SYSTEMTIME t;
     ::GetLocalTime(&t);
     if (t.wSecond >= 55) ::Sleep((61 - t.wSecond) * 1000);
-    std::string undoPath = ProgramFolder() + "\\" + MakeUndoFileName();
+    std::string undoPath = UndoFolder() + "\\" + MakeUndoFileName();
     bool existed = FileExists(undoPath);
     Select(1);
     prompter.answers = {IDYES};

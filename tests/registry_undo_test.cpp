@@ -579,7 +579,8 @@ TEST(RemoveCommands, RemoveAllTellsWhereTheUndoFileIs) {
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, key.path() + "\\Sub"));
     EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, key.path(), "w"));
     ASSERT_EQ(2u, prompter.asked.size());
-    EXPECT_EQ("Undo information has been saved in the program's folder\ndouble-click on it to undo the changes made now",
+    // A folder other than the program's own is named.
+    EXPECT_EQ("Undo information has been saved in " + dir.path() + "\ndouble-click on it to undo the changes made now",
               prompter.asked[1].text);
     EXPECT_EQ(static_cast<UINT>(MB_OK), prompter.asked[1].type);
     EXPECT_EQ(1u, FilesIn(dir.path()).size());

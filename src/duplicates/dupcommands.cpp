@@ -1,5 +1,6 @@
 #include "duplicates/dupcommands.h"
 
+#include "app/datafolder.h"
 #include "duplicates/dupendings.h"
 #include "duplicates/duplist.h"
 #include "framework/prompter.h"
@@ -65,7 +66,7 @@ void CViewDuplicateRows::EndRows() {
 
 std::string DuplicateListFolder() {
     const std::string& folder = ListFolderOverride();
-    return folder.empty() ? DuplicateProgramFolder() : folder;
+    return folder.empty() ? DataFolder() : folder;
 }
 
 void SetDuplicateListFolder(const std::string& folder) { ListFolderOverride() = folder; }

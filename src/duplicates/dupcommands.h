@@ -36,7 +36,7 @@ void InstallDuplicateFinder(CWrenlyView& view);
 // RunDuplicatesDeleteSelected of files/filecommands.h.)
 void RunDuplicatesScan(CWrenlyView& view, IStatusSink& frame, const std::function<void()>& stopBusyAnimation = {});
 
-// The folder that holds "duplist": the program's folder, unless SetDuplicateListFolder chose
-// another (tests; an empty text goes back to the program's folder).
+// The folder that holds "duplist": the program's data folder (DataFolder of app/datafolder.h),
+// unless SetDuplicateListFolder chose another (tests; an empty text goes back to the data folder).
 std::string DuplicateListFolder();
 void SetDuplicateListFolder(const std::string& folder);

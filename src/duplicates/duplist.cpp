@@ -19,15 +19,6 @@ bool MakeDuplicateRecord(const std::string& shortPath, uint64_t length, const FI
 
 std::string DuplicateListPath(const std::string& folder) { return folder + "\\duplist"; }
 
-std::string DuplicateProgramFolder() {
-    char path[MAX_PATH] = {};
-    DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return std::string();
-    std::string s(path, n);
-    size_t slash = FileNameStart(s.c_str(), s.size());
-    return slash > 0 ? s.substr(0, slash - 1) : std::string();
-}
-
 bool CDupListFile::Create(const std::string& path) {
     Close();
     file_ = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,

@@ -1,6 +1,7 @@
-// The duplicate list file "duplist" in the program's folder: one record per candidate file of
-// a duplicate scan, written drive by drive and read back by position, first by the scan's sort
-// and grouping, then by the result list when it draws a duplicate row for the first time.
+// The duplicate list file "duplist" in the program's data folder (app/datafolder.h): one record
+// per candidate file of a duplicate scan, written drive by drive and read back by position, first
+// by the scan's sort and grouping, then by the result list when it draws a duplicate row for the
+// first time.
 //
 // Record on disk, little-endian, n + 17 bytes, no alignment between records:
 //   0  4  length       the file's length, low 32 bits
@@ -47,8 +48,6 @@ bool MakeDuplicateRecord(const std::string& shortPath, uint64_t length, const FI
 
 // "<folder>\duplist".
 std::string DuplicateListPath(const std::string& folder);
-// The folder of the running program file, without a trailing backslash.
-std::string DuplicateProgramFolder();
 
 // One opening of the list file. Writes and reads name their position explicitly, so reading a
 // record never moves the place where the next one is appended.

@@ -1,5 +1,6 @@
 #include "options/optionspages.h"
 
+#include "app/datafolder.h"
 #include "app/help.h"
 #include "app/reghelpers.h"
 #include "files/junk.h"
@@ -12,6 +13,8 @@
 
 #include <shellapi.h>
 #include <shlobj.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -66,17 +69,24 @@ std::vector<DriveRow> ListFixedDrives() {
     return rows;
 }
 
-std::vector<std::string> ListUndoFiles(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA fd {};
-    HANDLE find = ::FindFirstFileA((folder + "\\*.*").c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        if (EndsWithNoCase(fd.cFileName, ".reg")) names.push_back(fd.cFileName);
-    } while (::FindNextFileA(find, &fd));
-    ::FindClose(find);
-    return names;
+std::vector<UndoFileRow> ListUndoFiles(const std::vector<std::string>& folders) {
+    std::vector<UndoFileRow> rows;
+    for (const std::string& folder : folders) {
+        WIN32_FIND_DATAA fd {};
+        HANDLE find = ::FindFirstFileA((folder + "\\*.*").c_str(), &fd);
+        if (find == INVALID_HANDLE_VALUE) continue;
+        do {
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            if (EndsWithNoCase(fd.cFileName, ".reg"))
+                rows.push_back({fd.cFileName, folder + "\\" + fd.cFileName, fd.ftLastWriteTime});
+        } while (::FindNextFileA(find, &fd));
+        ::FindClose(find);
+    }
+    // The clean-up just made, the one a user most likely wants to take back, comes first.
+    std::stable_sort(rows.begin(), rows.end(), [](const UndoFileRow& a, const UndoFileRow& b) {
+        return ::CompareFileTime(&a.written, &b.written) > 0;
+    });
+    return rows;
 }
 
 std::vector<ExcludeRow> ReadExcludeSection() {
@@ -255,13 +265,8 @@ void COptionsPage3::OnOK() {
 // ---------------------------------------------------------------------------------------------
 // "RegClean"
 
-COptionsPage4::COptionsPage4(FileToolSettings& settings) : CPropertyPage(IDD_OPTIONS_REGCLEAN), settings_(settings) {
-    char module[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, module, MAX_PATH);
-    undoFolder = module;
-    size_t cut = undoFolder.find_last_of('\\');
-    undoFolder = cut == std::string::npos ? std::string() : undoFolder.substr(0, cut);
-
+COptionsPage4::COptionsPage4(FileToolSettings& settings)
+    : CPropertyPage(IDD_OPTIONS_REGCLEAN), undoFolders(DataFolders()), settings_(settings) {
     OnCommand(IDC_UNDO, [this] { OnOpenWith("regedit.exe"); });
     OnCommand(IDC_VIEW_UNDO, [this] { OnOpenWith("notepad.exe"); });
     OnCommand(IDC_ADVANCED, [this] { OnAdvanced(); });
@@ -288,7 +293,11 @@ BOOL COptionsPage4::OnInitDialog() {
                                 SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX)
                    ? sfi.iIcon
                    : 0;
-    for (const std::string& name : ListUndoFiles(undoFolder)) list.AddRow(name, icon, false);
+    undoPaths_.clear();
+    for (const UndoFileRow& file : ListUndoFiles(undoFolders)) {
+        list.AddRow(file.name, icon, false, static_cast<LPARAM>(undoPaths_.size()));
+        undoPaths_.push_back(file.path);
+    }
     options_ = settings_.regScan;
     UpdateData(false);
     UpdateButtons();
@@ -303,7 +312,9 @@ void COptionsPage4::OnOK() {
 void COptionsPage4::OnOpenWith(const char* program) {
     int row = list.FirstSelected();
     if (row < 0) return;
-    std::string file = undoFolder + "\\" + list.Text(row);
+    LPARAM index = list.Data(row);
+    if (index < 0 || static_cast<size_t>(index) >= undoPaths_.size()) return;
+    const std::string& file = undoPaths_[index];
     char shortPath[MAX_PATH] = {};
     DWORD n = ::GetShortPathNameA(file.c_str(), shortPath, MAX_PATH);
     // Without a short form the whole path goes in quotes, so that blanks in it survive.

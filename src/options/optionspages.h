@@ -21,9 +21,15 @@ struct DriveRow {
 };
 std::vector<DriveRow> ListFixedDrives();
 
-// The undo files in `folder`: every entry that is not a directory and whose name ends in
-// ".reg" (without regard to case), in the order the file system returns them.
-std::vector<std::string> ListUndoFiles(const std::string& folder);
+// An undo file as the "RegClean" page lists it.
+struct UndoFileRow {
+    std::string name;  // the file's name, the row's text
+    std::string path;  // where it lies, for the registry editor or Notepad
+    FILETIME written {};
+};
+// The undo files in `folders`: every entry that is not a directory and whose name ends in
+// ".reg" (without regard to case), the last written first.
+std::vector<UndoFileRow> ListUndoFiles(const std::vector<std::string>& folders);
 
 // The values of the "Exclude" section in the order the registry enumerates them: the folder
 // and whether it is checked (excluded).
@@ -88,13 +94,14 @@ private:
     std::vector<std::string> removed_;
 };
 
-// "RegClean" (index 3): `RegScanOptions`; lists the undo files of `undoFolder`.
+// "RegClean" (index 3): `RegScanOptions`; lists the undo files of `undoFolders`.
 class COptionsPage4 : public CPropertyPage {
 public:
     explicit COptionsPage4(FileToolSettings& settings);
     CPageList list;
-    // Where the undo files are: the program's folder.
-    std::string undoFolder;
+    // Where undo files may be: the program's folder and the local data folder, for a copy that
+    // has run from folders it could and could not write.
+    std::vector<std::string> undoFolders;
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;
@@ -107,6 +114,8 @@ private:
     void UpdateButtons();
     FileToolSettings& settings_;
     RegScanOptions options_;
+    // The listed files' paths, by row data.
+    std::vector<std::string> undoPaths_;
 };
 
 // "Duplicates" (index 4): the match criteria, `onlyListedTypes` and `duplicateEndings`.

@@ -17,10 +17,10 @@ void RunRegistryScan(CWrenlyView& view, IStatusSink& frame) {
 }
 
 void RunRegistryRemoveSelected(CWrenlyView& view, IStatusSink& frame) {
-    RemoveSelectedEntries(view, frame, ProgramFolder());
+    RemoveSelectedEntries(view, frame, UndoFolder());
 }
 
-void RunRegistryRemoveAll(CWrenlyView& view, IStatusSink& frame) { RemoveAllEntries(view, frame, ProgramFolder()); }
+void RunRegistryRemoveAll(CWrenlyView& view, IStatusSink& frame) { RemoveAllEntries(view, frame, UndoFolder()); }
 
 void RunRegistryBackup(CWrenlyView&, IStatusSink&) { BackupRegistry(); }
 

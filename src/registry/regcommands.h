@@ -7,7 +7,7 @@
 // "Scan" (3015): the cancel dialog over the main window, then the whole registry scan into the
 // list. The caller starts the busy animation before and stops it and plays the notify sound after.
 void RunRegistryScan(CWrenlyView& view, IStatusSink& frame);
-// "Remove Selected" (3016) and "Remove All" (3017), with the undo file in the program's folder.
+// "Remove Selected" (3016) and "Remove All" (3017), with the undo file in UndoFolder().
 void RunRegistryRemoveSelected(CWrenlyView& view, IStatusSink& frame);
 void RunRegistryRemoveAll(CWrenlyView& view, IStatusSink& frame);
 // "Backup" (3019).

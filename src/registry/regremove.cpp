@@ -1,6 +1,6 @@
 #include "registry/regremove.h"
 
-#include "app/app.h"
+#include "app/datafolder.h"
 #include "app/reghelpers.h"
 #include "framework/prompter.h"
 #include "framework/strings.h"
@@ -32,6 +32,14 @@ RemovalOutcome ExportOutcome(const UndoFile& undo) {
     }
 }
 
+// Where the file went: the program's folder, or a folder the user would not look in unless told.
+std::string UndoSavedText(const std::string& folder) {
+    bool programs = ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, folder.c_str(), -1, ProgramFolder().c_str(),
+                                     -1) == CSTR_EQUAL;
+    return Format("Undo information has been saved in %s\ndouble-click on it to undo the changes made now",
+                  programs ? "the program's folder" : folder.c_str());
+}
+
 bool OpenUndoFile(UndoFile& undo, const std::string& folder) {
     std::string path = folder + "\\" + MakeUndoFileName();
     if (undo.open(path)) return true;
@@ -41,11 +49,7 @@ bool OpenUndoFile(UndoFile& undo, const std::string& folder) {
 
 }  // namespace
 
-std::string ProgramFolder() {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return FolderOfPath(path);
-}
+std::string UndoFolder() { return DataFolder(); }
 
 bool RemoveRegFinding(UndoFile& undoFile, const IResultList& list, int row, RemovalOutcome* outcome) {
     RemovalOutcome local;
@@ -152,11 +156,10 @@ void RemoveAllEntries(IResultList& list, IStatusSink& status, const std::string&
         ReportUndoFailure(undo.path(), true);
         return;
     }
-    const char kSaved[] =
-        "Undo information has been saved in the program's folder\ndouble-click on it to undo the changes made now";
+    const std::string kSaved = UndoSavedText(undoFolder);
     if (summary.Kept() == 0) MessageBoxText(kSaved, MB_OK);
     else if (summary.removed == 0) MessageBoxText(summary.KeptText(), MB_OK | MB_ICONEXCLAMATION);
-    else MessageBoxText(std::string(kSaved) + "\n\n" + summary.KeptText(), MB_OK | MB_ICONEXCLAMATION);
+    else MessageBoxText(kSaved + "\n\n" + summary.KeptText(), MB_OK | MB_ICONEXCLAMATION);
 }
 
 void BackupRegistry() {

@@ -7,8 +7,9 @@
 
 #include <string>
 
-// The folder of the running program, without a trailing backslash: where undo files go.
-std::string ProgramFolder();
+// Where undo files are written: the program's data folder (app/datafolder.h), which is the
+// program's own folder unless that cannot be written. Every writer of undo files uses it.
+std::string UndoFolder();
 
 // What became of one row's removal.
 enum class RemovalOutcome {

@@ -95,7 +95,7 @@ std::string StartupPlaces::Folder(int csidl) const {
     return shellFolder ? shellFolder(csidl) : GetShellFolder(csidl);
 }
 
-std::string StartupPlaces::UndoFolder() const { return undoFolder.empty() ? ProgramFolder() : undoFolder; }
+std::string StartupPlaces::UndoFolder() const { return undoFolder.empty() ? ::UndoFolder() : undoFolder; }
 
 StartupPlaces& DefaultStartupPlaces() {
     static StartupPlaces places;
