@@ -707,7 +707,7 @@ TEST(RemoveCommands, RowsWhoseEntryStaysKeepTheirPlace) {
     EXPECT_TRUE(HasValue(cu, key.path(), "Odead"));
     EXPECT_FALSE(HasValue(cu, key.path(), "gone"));
     ASSERT_EQ(2u, prompter.asked.size());
-    EXPECT_EQ("Undo information has been saved in the program's folder\ndouble-click on it to undo the changes made now\n\n"
+    EXPECT_EQ("Undo information has been saved in " + dir.path() + "\ndouble-click on it to undo the changes made now\n\n"
               "1 item(s) could not be removed: access was denied (they belong to the system or to an administrator).\n"
               "1 item(s) were kept: they could not be read completely for the undo file.\n"
               "1 item(s) were kept: their names cannot be used on this system (characters outside its code page).",
