@@ -1,6 +1,7 @@
 #include "app/app.h"
 
 #include "app/about.h"
+#include "app/codepage.h"
 #include "app/mainframe.h"
 #include "framework/prompter.h"
 #include "framework/settings.h"
@@ -66,9 +67,7 @@ bool CWrenlyApp::InitInstance() {
     std::string key = LoadStr(IDS_APP_TITLE);
     SetSettingsKey(key, key);
 
-    char path[260] = {};
-    ::GetModuleFileNameA(nullptr, path, sizeof path);
-    programFolder = FolderOfPath(path);
+    programFolder = FolderOfPath(ModulePath());
 
     frame_ = std::make_unique<CMainFrame>();
     if (!frame_->CreateFrame()) {
