@@ -1,5 +1,6 @@
 #include "app/itemcommands.h"
 
+#include "app/codepage.h"
 #include "framework/prompter.h"
 #include "framework/settings.h"
 #include "framework/strings.h"
@@ -8,7 +9,6 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <mbstring.h>
 
 namespace {
 
@@ -29,11 +29,6 @@ bool FirstSelectedText(const CWrenlyView& view, std::string& text) {
     if (row < 0) return false;
     text = view.Text(row, 1);
     return true;
-}
-
-bool SameTextMb(const std::string& a, const std::string& b) {
-    return ::_mbsicmp(reinterpret_cast<const unsigned char*>(a.c_str()),
-                      reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
 }
 
 // A message to a window of another process that may be busy or hung: never wait for ever.
@@ -264,7 +259,8 @@ std::vector<int> ComputeKeyPositions(HKEY root, const std::string& keyPath) {
             break;
         std::vector<std::string> names;
         for (DWORD index = 0;; ++index) {
-            char name[260] = {};
+            // A key name has up to 255 characters, in UTF-8 up to three bytes each.
+            char name[256 * 3 + 1] = {};
             DWORD length = sizeof name;
             if (::RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
                 break;
@@ -277,7 +273,7 @@ std::vector<int> ComputeKeyPositions(HKEY root, const std::string& keyPath) {
             return ::lstrcmpiA(a.c_str(), b.c_str()) < 0;
         });
         auto found = std::find_if(names.begin(), names.end(),
-                                  [&](const std::string& n) { return SameTextMb(n, component); });
+                                  [&](const std::string& n) { return SameName(n, component); });
         if (found == names.end()) break;
         positions.push_back(static_cast<int>(found - names.begin()));
         parent += (parent.empty() ? "" : "\\") + component;
