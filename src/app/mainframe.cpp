@@ -14,7 +14,6 @@
 #include "files/shortcuts.h"
 #include "files/walker.h"
 #include "options/optionssheet.h"
-#include "registry/pathcheck.h"
 #include "history/historycommands.h"
 #include "registry/regcommands.h"
 #include "startup/startupcommands.h"
@@ -277,7 +276,6 @@ LRESULT CMainFrame::OnCreate() {
     // The file tools' settings live with the list from the start.
     LoadExcludedFolders(view_.settings.excludedFolders);
     LoadJunkEndings(view_.settings);
-    SetShortcutTargetCheck(PathOrFileNameExists);
     InstallDuplicateFinder(view_);
     // The list's right-click menu, double-click and Enter.
     AttachItemCommands(view_, [this](int page) {
