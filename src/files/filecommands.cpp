@@ -48,7 +48,9 @@ void RunUnneededFilesDeleteSelected(CWrenlyView& view, IStatusSink& frame) {
     DeleteSelectedFiles(view, frame, kListUnneededFiles);
 }
 
-void RunUnneededFilesDeleteAll(CWrenlyView& view, IStatusSink& frame) { DeleteAllFiles(view, frame); }
+void RunUnneededFilesDeleteAll(CWrenlyView& view, IStatusSink& frame) {
+    DeleteAllFiles(view, frame, kListUnneededFiles);
+}
 
 void RunShortcutsScan(CWrenlyView& view, IStatusSink& frame, const std::function<void()>& stopBusyAnimation) {
     ScanDialog scan(view, stopBusyAnimation);
@@ -60,7 +62,9 @@ void RunShortcutsFixSelected(CWrenlyView& view, IStatusSink& frame) { FixSelecte
 
 void RunShortcutsFixAll(CWrenlyView& view, IStatusSink& frame) { FixAllShortcuts(view, frame, view.m_hWnd); }
 
-void RunShortcutsDeleteAll(CWrenlyView& view, IStatusSink& frame) { DeleteAllFiles(view, frame); }
+void RunShortcutsDeleteAll(CWrenlyView& view, IStatusSink& frame) {
+    DeleteAllFiles(view, frame, kListInvalidShortcuts);
+}
 
 void RunShortcutsDeleteSelected(CWrenlyView& view, IStatusSink& frame) {
     DeleteSelectedFiles(view, frame, kListInvalidShortcuts);
