@@ -1,11 +1,8 @@
 #include "app/view.h"
 
-#include "app/codepage.h"
 #include "resource.h"
 
 #include <shellapi.h>
-
-#include <cstring>
 
 namespace {
 const COLORREF kListBack = RGB(0xEB, 0xEB, 0xEE);
@@ -22,24 +19,6 @@ std::string WindowsFolder() {
     char buf[MAX_PATH] = {};
     ::GetWindowsDirectoryA(buf, MAX_PATH);
     return buf;
-}
-
-// The longest prefix of `s` of at most `bytes` bytes that ends between two characters.
-size_t CutBeforeCharacter(const std::string& s, size_t bytes) {
-    if (bytes >= s.size()) return s.size();
-    if (ProcessCodePageIsUtf8()) {
-        while (bytes > 0 && (static_cast<unsigned char>(s[bytes]) & 0xC0) == 0x80) --bytes;
-        return bytes;
-    }
-    size_t end = 0;
-    for (const char* p = s.c_str(); *p;) {
-        const char* next = ::CharNextExA(CP_ACP, p, 0);
-        size_t at = static_cast<size_t>(next - s.c_str());
-        if (at > bytes || next == p) break;
-        end = at;
-        p = next;
-    }
-    return end;
 }
 
 std::string SystemFolder() {
@@ -266,18 +245,8 @@ LRESULT CWrenlyView::OnGetDispInfo(NMHDR* h) {
     }
     if ((item.mask & LVIF_TEXT) && ListMode == kListDuplicates && textProvider && item.pszText && item.cchTextMax > 0) {
         std::string s = textProvider(item.iItem, item.iSubItem, static_cast<DWORD>(item.lParam));
-        size_t room = static_cast<size_t>(item.cchTextMax) - 1;
-        if (s.size() <= room) {
-            std::memcpy(item.pszText, s.c_str(), s.size() + 1);
-            item.mask |= LVIF_DI_SETITEM;
-        } else {
-            // A path longer than the list's drawing buffer (in UTF-8 a character can take three
-            // or four bytes) is shown cut before a character, never inside one, and not kept:
-            // a command reading the row must get the whole path, not the drawn part.
-            size_t cut = CutBeforeCharacter(s, room);
-            std::memcpy(item.pszText, s.data(), cut);
-            item.pszText[cut] = '\0';
-        }
+        lstrcpynA(item.pszText, s.c_str(), item.cchTextMax);
+        item.mask |= LVIF_DI_SETITEM;
     }
     return 0;
 }
