@@ -145,15 +145,14 @@ RecycleOutcome CheckBeforeRecycling(const std::string& path, CRecycleBins& bins)
 // The shell's file operation object, when it works here: it is a stub on Wine and missing
 // before Vista. False leaves the paths to SHFileOperationA. `refused` counts the deletions the
 // sink would not let happen.
-bool RecycleWithFileOperation(const std::vector<std::string>& paths, bool silent, int* refused = nullptr) {
+bool RecycleWithFileOperation(const std::vector<std::string>& paths, int* refused = nullptr) {
     IFileOperation* op = nullptr;
     if (FAILED(::CoCreateInstance(CLSID_FileOperation, nullptr, CLSCTX_ALL, IID_IFileOperation,
                                   reinterpret_cast<void**>(&op))))
         return false;
     // No questions at all: the shell would otherwise offer to destroy a file too large for
     // the bin, and the sink refuses such a deletion anyway.
-    DWORD flags = FOF_ALLOWUNDO | FOFX_RECYCLEONDELETE | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-    if (silent) flags |= FOF_SILENT;
+    const DWORD flags = FOF_ALLOWUNDO | FOFX_RECYCLEONDELETE | FOF_NOCONFIRMATION | FOF_NOERRORUI;
     CRecycleOnlySink sink;
     DWORD cookie = 0;
     bool works = SUCCEEDED(op->SetOperationFlags(flags)) && SUCCEEDED(op->Advise(&sink, &cookie));
@@ -176,27 +175,35 @@ bool RecycleWithFileOperation(const std::vector<std::string>& paths, bool silent
 }
 
 // Answers how many questions offering to destroy a file were refused.
-int RecycleWithShell(const std::vector<std::string>& paths, bool silent) {
+int RecycleWithShell(const std::vector<std::string>& paths, bool shellAsks) {
     ShellFileOperation op;
     // FOF_WANTNUKEWARNING makes a shell that cannot recycle a file ask before destroying it
     // rather than destroy it in silence; the guard then refuses that question, so the file
     // stays. Only the one operation for many files has the shell's own question first.
-    op.setFlags(silent ? FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING | FOF_NOERRORUI
-                       : FOF_ALLOWUNDO | FOF_WANTNUKEWARNING);
+    op.setFlags(shellAsks ? FOF_ALLOWUNDO | FOF_WANTNUKEWARNING
+                          : FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING | FOF_NOERRORUI);
     DWORD total = 0;
     for (const std::string& p : paths) total += static_cast<DWORD>(p.size() + 1);
     op.reserve(ShellFileOperation::kSource, total);
     for (const std::string& p : paths) op.addPath(ShellFileOperation::kSource, p);
-    CShellQuestionGuard guard(silent ? 0 : 1);
+    CShellQuestionGuard guard(shellAsks ? 1 : 0);
     op.remove();
     return guard.refused();
 }
 
-// Answers how many deletions that would not have recycled were refused.
-int Recycle(const std::vector<std::string>& paths, bool silent) {
+// How one operation went: the deletions refused because they would not have recycled, and
+// whether the shell put its own question (which the user may have declined).
+struct RecycleRun {
     int refused = 0;
-    if (RecycleWithFileOperation(paths, silent, &refused)) return refused;
-    return RecycleWithShell(paths, silent);
+    bool shellAsked = false;
+};
+
+RecycleRun Recycle(const std::vector<std::string>& paths, bool shellAsks) {
+    RecycleRun run;
+    if (RecycleWithFileOperation(paths, &run.refused)) return run;
+    run.refused = RecycleWithShell(paths, shellAsks);
+    run.shellAsked = shellAsks;
+    return run;
 }
 
 bool StillThere(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
@@ -223,26 +230,26 @@ std::vector<RecycleOutcome> RecycleFiles(const std::vector<std::string>& paths, 
     if (oneOperationPerFile) {
         for (size_t i : ready) {
             if (beforeEach) beforeEach(paths[i]);
-            Recycle({paths[i]}, true);
+            Recycle({paths[i]}, false);
             if (StillThere(paths[i])) outcomes[i] = kKeptNotTaken;
         }
     } else if (!ready.empty()) {
         std::vector<std::string> batch;
         for (size_t i : ready) batch.push_back(paths[i]);
-        int refused = Recycle(batch, false);
+        RecycleRun run = Recycle(batch, true);
         bool anyMoved = false;
         for (size_t i : ready) {
             if (StillThere(paths[i])) outcomes[i] = kKeptNotTaken;
             else anyMoved = true;
         }
-        // Nothing moved and nothing refused: the user answered the shell's question with No.
-        if (!anyMoved && refused == 0)
+        // Nothing moved and nothing refused after the shell's question: the user said No.
+        if (run.shellAsked && !anyMoved && run.refused == 0)
             for (size_t i : ready) outcomes[i] = kKeptDeclined;
     }
     return outcomes;
 }
 
-bool ShellAsksBeforeRecycling() { return !RecycleWithFileOperation({}, true); }
+bool ShellAsksBeforeRecycling() { return !RecycleWithFileOperation({}); }
 
 int RecycleOneFile(const std::string& path) {
     return RecycleFiles({path}, true).front() == kRecycled ? 1 : 0;

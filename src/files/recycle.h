@@ -87,9 +87,10 @@ enum RecycleOutcome {
 // and later the shell's file operation object carries them with a progress sink that refuses
 // any deletion that would not recycle; where that object does not work (Wine, older systems)
 // SHFileOperationA does, with any question offering to destroy a file refused before it shows.
-// `oneOperationPerFile` runs one silent operation per file (`beforeEach` is told each path);
-// otherwise one operation carries them all and the shell asks its own question first (see
-// ShellAsksBeforeRecycling). A file counts as recycled only when it has left its place.
+// `oneOperationPerFile` runs one operation per file, without questions (`beforeEach` is told
+// each path); otherwise one operation carries them all and the shell asks its own question
+// first (see ShellAsksBeforeRecycling). A file counts as recycled only when it has left its
+// place.
 std::vector<RecycleOutcome> RecycleFiles(const std::vector<std::string>& paths, bool oneOperationPerFile,
                                          const std::function<void(const std::string&)>& beforeEach = {});
 
