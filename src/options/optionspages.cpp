@@ -53,7 +53,8 @@ std::vector<DriveRow> ListFixedDrives() {
         if (!(present & (1u << i))) continue;
         std::string letter = std::string(1, static_cast<char>('A' + i)) + ":";
         if (::GetDriveTypeA((letter + "\\").c_str()) != DRIVE_FIXED) continue;
-        char label[30] = {};
+        // The longest label the system allows, in UTF-8 up to three bytes a character.
+        char label[(MAX_PATH + 1) * 3] = {};
         DriveRow row;
         row.bit = 1u << i;
         row.root = letter + "\\";
