@@ -75,12 +75,17 @@ int FirstSelectedRow(const CWrenlyView& view) {
 }
 
 bool IsItemCommandEnabled(UINT id, const CWrenlyView& view) {
-    bool selected = FirstSelectedRow(view) >= 0;
+    int row = FirstSelectedRow(view);
+    bool selected = row >= 0;
     int mode = view.ListMode;
+    // A file whose name has no form in the process code page is only shown: its path text may
+    // name another file.
+    bool file = selected && !((mode == kListUnneededFiles || mode == kListInvalidShortcuts) &&
+                              (view.Data(row) & kRowNameUnusable));
     switch (id) {
     case ID_ITEM_OPEN:
-    case ID_ITEM_OPEN_WITH: return selected && mode >= 2;
-    case ID_ITEM_PROPERTIES: return selected && mode != kListNone && mode != kListRegistry && mode != kListHistory;
+    case ID_ITEM_OPEN_WITH: return file && mode >= 2;
+    case ID_ITEM_PROPERTIES: return file && mode != kListNone && mode != kListRegistry && mode != kListHistory;
     case ID_ITEM_REGEDIT: return selected && mode == kListRegistry;
     case ID_ITEM_OPTIONS:
     case ID_ITEM_DRIVES: return true;
