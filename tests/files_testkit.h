@@ -218,6 +218,33 @@ inline bool RecycleBinHolds(const std::string& folder, const std::string& name) 
     return found;
 }
 
+// The folder Wine keeps its Recycle Bin in, found as Wine finds it: the Trash folder of the
+// freedesktop data folder, $XDG_DATA_HOME when that is an absolute path, else
+// ~/.local/share. Empty when neither is known (not on Wine).
+inline std::string WineTrashFolder() {
+    char value[MAX_PATH] = {};
+    DWORD n = ::GetEnvironmentVariableA("XDG_DATA_HOME", value, MAX_PATH);
+    if (n > 0 && n < MAX_PATH && value[0] == '/') {
+        std::string unixPath = value;
+        for (char& c : unixPath)
+            if (c == '/') c = '\\';
+        return "\\\\?\\unix" + unixPath + "\\Trash";
+    }
+    n = ::GetEnvironmentVariableA("WINEHOMEDIR", value, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return std::string();
+    std::string h = value;
+    if (h.compare(0, 4, "\\??\\") == 0) h = "\\\\?\\" + h.substr(4);
+    return h + "\\.local\\share\\Trash";
+}
+
+// Takes a test's file out of the host's trash again (Wine only), so runs leave nothing behind.
+inline void PurgeFromTrash(const std::string& name) {
+    std::string trash = WineTrashFolder();
+    if (trash.empty()) return;
+    ::DeleteFileA((trash + "\\files\\" + name).c_str());
+    ::DeleteFileA((trash + "\\info\\" + name + ".trashinfo").c_str());
+}
+
 // Puts a file back from the Recycle Bin the way a user does, with the "Restore" entry of its
 // menu there. False when the bin holds no such file or has no such entry.
 inline bool RestoreFromRecycleBin(const std::string& folder, const std::string& name) {
@@ -268,33 +295,6 @@ inline bool RestoreFromRecycleBin(const std::string& folder, const std::string& 
     if (desktop) desktop->Release();
     ::CoTaskMemFree(bin);
     return restored;
-}
-
-// Wine keeps its Recycle Bin in the host's trash folder and finds it the XDG way:
-// $XDG_DATA_HOME/Trash when that holds an absolute host path (later Wine versions pass it on as
-// WINE_HOST_XDG_DATA_HOME), else ~/.local/share/Trash. Empty where that is not known (not Wine).
-inline std::string WineTrashFolder() {
-    char home[MAX_PATH * 3] = {};
-    for (const char* variable : {"WINE_HOST_XDG_DATA_HOME", "XDG_DATA_HOME"}) {
-        DWORD n = ::GetEnvironmentVariableA(variable, home, sizeof home);
-        if (n == 0 || n >= sizeof home || home[0] != '/') continue;
-        std::string h = std::string("\\\\?\\unix") + home;
-        std::replace(h.begin(), h.end(), '/', '\\');
-        return h + "\\Trash";
-    }
-    DWORD n = ::GetEnvironmentVariableA("WINEHOMEDIR", home, sizeof home);
-    if (n == 0 || n >= sizeof home) return std::string();
-    std::string h = home;
-    if (h.compare(0, 4, "\\??\\") == 0) h = "\\\\?\\" + h.substr(4);
-    return h + "\\.local\\share\\Trash";
-}
-
-// Takes a test's file out of the host's trash again (Wine only), so runs leave nothing behind.
-inline void PurgeFromTrash(const std::string& name) {
-    std::string trash = WineTrashFolder();
-    if (trash.empty()) return;
-    ::DeleteFileA((trash + "\\files\\" + name).c_str());
-    ::DeleteFileA((trash + "\\info\\" + name + ".trashinfo").c_str());
 }
 
 }  // namespace filestest

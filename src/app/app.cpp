@@ -1,7 +1,6 @@
 #include "app/app.h"
 
 #include "app/about.h"
-#include "app/codepage.h"
 #include "app/mainframe.h"
 #include "framework/prompter.h"
 #include "framework/settings.h"
@@ -67,7 +66,9 @@ bool CWrenlyApp::InitInstance() {
     std::string key = LoadStr(IDS_APP_TITLE);
     SetSettingsKey(key, key);
 
-    programFolder = FolderOfPath(ModulePath());
+    char path[260] = {};
+    ::GetModuleFileNameA(nullptr, path, sizeof path);
+    programFolder = FolderOfPath(path);
 
     frame_ = std::make_unique<CMainFrame>();
     if (!frame_->CreateFrame()) {

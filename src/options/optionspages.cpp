@@ -1,8 +1,8 @@
 #include "options/optionspages.h"
 
-#include "app/codepage.h"
 #include "app/help.h"
 #include "app/reghelpers.h"
+#include "app/codepage.h"
 #include "files/junk.h"
 #include "files/walker.h"
 #include "framework/prompter.h"
@@ -267,7 +267,9 @@ void COptionsPage3::OnOK() {
 // "RegClean"
 
 COptionsPage4::COptionsPage4(FileToolSettings& settings) : CPropertyPage(IDD_OPTIONS_REGCLEAN), settings_(settings) {
-    undoFolder = ModulePath();
+    char module[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, module, MAX_PATH);
+    undoFolder = module;
     size_t cut = undoFolder.find_last_of('\\');
     undoFolder = cut == std::string::npos ? std::string() : undoFolder.substr(0, cut);
 
