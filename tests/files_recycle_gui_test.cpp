@@ -3,6 +3,7 @@
 // the file tool commands on the real result list.
 #include "app/view.h"
 #include "files/filecommands.h"
+#include "files/junk.h"
 #include "files/recycle.h"
 #include "files_testkit.h"
 #include "framework/strings.h"
@@ -131,6 +132,17 @@ void ExpectRecycled(const std::string& folder, const std::string& path, const st
     }
 }
 
+// Still in its place with its contents.
+void ExpectIntact(const std::string& path, const std::string& text) {
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h) << path;
+    char buf[64] = {};
+    DWORD got = 0;
+    ::ReadFile(h, buf, sizeof buf - 1, &got, nullptr);
+    ::CloseHandle(h);
+    EXPECT_EQ(text, std::string(buf, got)) << path;
+}
+
 // Records notifier texts and questions in one sequence.
 struct EventLog : public RecordingStatus {
     std::vector<std::string> events;
@@ -238,10 +250,70 @@ TEST(RecycleOneFile, SendsTheFileToTheRecycleBin) {
     ASSERT_EQ(1u, g_calls.size());
     EXPECT_EQ((std::vector<std::string>{path}), g_calls[0].from);
     EXPECT_EQ(FOF_ALLOWUNDO | FOF_NOCONFIRMATION, g_calls[0].flags & (FOF_ALLOWUNDO | FOF_NOCONFIRMATION));
-    EXPECT_TRUE(g_calls[0].flags & FOF_WANTNUKEWARNING) << "never destroyed without a question";
+    // A shell that cannot recycle then asks (and is refused) rather than destroying in silence.
+    EXPECT_TRUE(g_calls[0].flags & FOF_WANTNUKEWARNING);
     ExpectRecycled(files.folder(), path, "one's text");
 
     EXPECT_EQ(0, RecycleOneFile(files.folder() + "\\kelvo-missing-" + Pid() + ".txt"));
+    EXPECT_EQ(1u, g_calls.size()) << "nothing there, nothing asked of the shell";
+}
+
+// The shell's file operation object is a stub on Wine, so the sink is driven the way Vista and
+// later drive it: a deletion announced without the recycle flag would destroy the file.
+TEST(RecycleOnlySink, RefusesEveryDeletionThatWouldNotRecycle) {
+    CRecycleOnlySink sink;
+    EXPECT_EQ(S_OK, sink.PreDeleteItem(TSF_DELETE_RECYCLE_IF_POSSIBLE, nullptr));
+    EXPECT_TRUE(FAILED(sink.PreDeleteItem(0, nullptr)));
+    EXPECT_TRUE(FAILED(sink.PreDeleteItem(TSF_OVERWRITE_EXIST, nullptr)));
+    EXPECT_EQ(2, sink.refused);
+    IUnknown* unknown = nullptr;
+    EXPECT_EQ(S_OK, sink.QueryInterface(IID_IFileOperationProgressSink, reinterpret_cast<void**>(&unknown)));
+    EXPECT_EQ(static_cast<IUnknown*>(&sink), unknown);
+}
+
+namespace {
+// A shell whose Recycle Bin takes nothing, asking as Wine's and older Windows' do: its own
+// question first unless told not to, then for each file whether to destroy it ("Yes" does).
+int g_questionsShown = 0;
+int Ask(const char* text) {
+    int answer = ::MessageBoxA(nullptr, text, "Delete File", MB_YESNO | MB_ICONQUESTION);
+    if (answer == IDYES || answer == IDNO) ++g_questionsShown;  // a box refused before it shows answers neither
+    return answer;
+}
+int WINAPI ShellThatOffersToDestroy(SHFILEOPSTRUCTA* request) {
+    if (!(request->fFlags & FOF_NOCONFIRMATION) && Ask("Send these items to the Recycle Bin?") != IDYES) {
+        request->fAnyOperationsAborted = TRUE;
+        return 0;
+    }
+    for (const char* p = request->pFrom; *p; p += std::strlen(p) + 1) {
+        if (Ask("It cannot be sent to the Recycle Bin. Delete it permanently?") != IDYES) {
+            request->fAnyOperationsAborted = TRUE;
+            break;
+        }
+        ::DeleteFileA(p);
+    }
+    return 0;
+}
+}  // namespace
+
+TEST(RecycleFiles, AQuestionOfferingToDestroyIsRefusedBeforeItShows) {
+    BinFiles files("nuke");
+    std::string a = files.Make("nuke-a");
+    std::string b = files.Make("nuke-b");
+    ShellFileOperationFn previous = SetShellFileOperationFunction(ShellThatOffersToDestroy);
+    g_questionsShown = 0;
+    std::vector<RecycleOutcome> each, all;
+    {
+        ShellDialogAnswerer yes(IDYES);  // what a user pressing Enter would do
+        each = RecycleFiles({a}, true);
+        all = RecycleFiles({a, b}, false);
+    }
+    SetShellFileOperationFunction(previous);
+    EXPECT_EQ(1, g_questionsShown) << "the shell's own question, and no other";
+    EXPECT_EQ((std::vector<RecycleOutcome>{kKeptNotTaken}), each);
+    EXPECT_EQ((std::vector<RecycleOutcome>{kKeptNotTaken, kKeptNotTaken}), all);
+    EXPECT_TRUE(FileExists(a));
+    EXPECT_TRUE(FileExists(b));
 }
 
 TEST(DeleteSelectedFiles, OneQuestionThenOneOperationPerSelectedFile) {
@@ -302,22 +374,39 @@ TEST(DeleteSelectedFiles, NoChangesNothingAndNoSelectionIsReported) {
     EXPECT_TRUE(FileExists(path));
 }
 
-TEST(DeleteSelectedFiles, RowsOfFilesNotRecycledStayAndAreCounted) {
+TEST(DeleteSelectedFiles, AFileInUseStaysWithItsRowAndIsReported) {
     BinFiles files("delselfail");
     FakeList list;
     std::string good = files.Make("good");
+    std::string locked = files.Make("locked", "still here");
     std::string missing = files.folder() + "\\kelvo-vanished-" + Pid() + ".txt";
     list.Add(NameOf(good), good);
+    list.Add(NameOf(locked), locked);
     list.Add(NameOf(missing), missing);
-    list.rows[0].selected = list.rows[1].selected = true;
+    for (auto& r : list.rows) r.selected = true;
+    HANDLE lock = ::CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
     RecordingStatus status;
     ScriptedPrompter prompter;
     prompter.answers = {IDYES, IDOK};
-    EXPECT_EQ(1, DeleteSelectedFiles(list, status, kListInvalidShortcuts));
-    EXPECT_EQ((std::vector<std::string>{missing}), list.Paths());
+    RecordShell record;
+    int kept;
+    {
+        ShellDialogAnswerer yes(IDYES);
+        kept = DeleteSelectedFiles(list, status, kListInvalidShortcuts);
+        EXPECT_EQ(0, yes.answered()) << "the shell asked nothing";
+    }
+    ::CloseHandle(lock);
+    EXPECT_EQ(1, kept);
+    // The file in use never reached the shell; a file already gone takes its row with it.
+    ASSERT_EQ(1u, g_calls.size());
+    EXPECT_EQ((std::vector<std::string>{good}), g_calls[0].from);
+    EXPECT_EQ((std::vector<std::string>{locked}), list.Paths());
     ASSERT_EQ(2u, prompter.asked.size());
-    EXPECT_EQ("1 shortcut(s) could not be moved to the RecycleBin and stay in the list.", prompter.asked[1].text);
+    EXPECT_EQ("1 shortcut(s) could not be moved to the RecycleBin and stay in the list: 1 in use by another program.",
+              prompter.asked[1].text);
     ExpectRecycled(files.folder(), good);
+    ExpectIntact(locked, "still here");
 }
 
 TEST(DeleteSelectedFiles, DuplicatesWarnBeforeTheQuestion) {
@@ -345,12 +434,13 @@ TEST(DeleteAllFiles, OneOperationWithEveryFileAfterTheShellsQuestion) {
     bool ok;
     {
         ShellDialogAnswerer yes(IDYES);
-        ok = DeleteAllFiles(list, status);
+        ok = DeleteAllFiles(list, status, kListUnneededFiles);
         EXPECT_EQ(1, yes.answered()) << "the shell asks its own question";
     }
     EXPECT_TRUE(ok);
     ASSERT_EQ(1u, g_calls.size());
-    EXPECT_EQ(static_cast<FILEOP_FLAGS>(FOF_ALLOWUNDO), g_calls[0].flags);
+    EXPECT_TRUE(g_calls[0].flags & FOF_ALLOWUNDO);
+    EXPECT_FALSE(g_calls[0].flags & FOF_NOCONFIRMATION) << "the shell asks";
     EXPECT_EQ((std::vector<std::string>{a, b}), g_calls[0].from);
     EXPECT_TRUE(g_calls[0].doubleNul);
     EXPECT_EQ(0, list.Count());
@@ -360,24 +450,101 @@ TEST(DeleteAllFiles, OneOperationWithEveryFileAfterTheShellsQuestion) {
     ExpectRecycled(files.folder(), b, "bbbb");
 }
 
-TEST(DeleteAllFiles, DecliningTheShellKeepsTheFiles) {
+TEST(DeleteAllFiles, DecliningTheShellKeepsTheFilesAndTheirRows) {
     BinFiles files("delallno");
     FakeList list;
     std::string a = files.Make("keep-a");
+    std::string b = files.Make("keep-b");
     list.Add(NameOf(a), a);
-    list.Add(NameOf(a), a);
+    list.Add(NameOf(b), b);
     RecordingStatus status;
+    ScriptedPrompter prompter;
     bool ok;
     {
         ShellDialogAnswerer no(IDNO);
-        ok = DeleteAllFiles(list, status);
+        ok = DeleteAllFiles(list, status, kListUnneededFiles);
+        EXPECT_EQ(1, no.answered());
     }
     EXPECT_FALSE(ok);
     EXPECT_TRUE(FileExists(a));
-    EXPECT_EQ(0, list.Count());
+    EXPECT_TRUE(FileExists(b));
+    EXPECT_EQ((std::vector<std::string>{a, b}), list.Paths());
+    EXPECT_TRUE(prompter.asked.empty()) << "a No needs no report";
 
-    EXPECT_FALSE(DeleteAllFiles(list, status));
+    FakeList empty;
+    EXPECT_FALSE(DeleteAllFiles(empty, status, kListUnneededFiles));
     EXPECT_EQ("List Empty.", status.notifier.back());
+}
+
+TEST(DeleteAllFiles, RowsTheShellMustNotSeeStayAndAreReported) {
+    BinFiles files("delallkeep");
+    FakeList list;
+    std::string good = files.Make("all-good", "good");
+    std::string locked = files.Make("all-locked", "locked");
+    std::string unusable = files.Make("all-unusable", "unusable");
+    list.Add(NameOf(locked), locked);
+    list.Add("no path", "");
+    list.Add(NameOf(good), good);
+    list.AddRow({NameOf(unusable), unusable}, -1, kRowNameUnusable);
+    HANDLE lock = ::CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, lock);
+    RecordingStatus status;
+    ScriptedPrompter prompter;
+    RecordShell record;
+    {
+        ShellDialogAnswerer yes(IDYES);
+        EXPECT_FALSE(DeleteAllFiles(list, status, kListInvalidShortcuts));
+        EXPECT_EQ(1, yes.answered()) << "the shell's own question only";
+    }
+    ::CloseHandle(lock);
+    // Neither the empty path (it would end the list early) nor the others reach the shell.
+    ASSERT_EQ(1u, g_calls.size());
+    EXPECT_EQ((std::vector<std::string>{good}), g_calls[0].from);
+    EXPECT_TRUE(g_calls[0].doubleNul);
+    EXPECT_EQ((std::vector<std::string>{locked, "", unusable}), list.Paths());
+    ASSERT_EQ(1u, prompter.asked.size());
+    EXPECT_EQ("3 shortcut(s) could not be moved to the RecycleBin and stay in the list: 1 in use by another "
+              "program, 1 named in a way this Windows cannot pass on, 1 without a path.",
+              prompter.asked[0].text);
+    ExpectRecycled(files.folder(), good, "good");
+    ExpectIntact(locked, "locked");
+    ExpectIntact(unusable, "unusable");
+}
+
+TEST(DeleteSelectedFiles, NamesInAnyLanguageAreWalkedListedRecycledAndRestored) {
+    BinFiles files("names");
+    // Omega beside Ωmega: the name a best-fit mapping would make of it. Then a CJK and an emoji name.
+    const std::string tail = "-" + Pid() + ".tmp";
+    const std::vector<std::string> names = {"\xCE\xA9mega" + tail, "\xE6\x96\x87\xE4\xBB\xB6" + tail,
+                                            "\xF0\x9F\x98\x80" + tail, "Omega" + tail};
+    for (const std::string& n : names) ASSERT_TRUE(WriteFileText(files.folder() + "\\" + n, "text of " + n)) << n;
+    FakeList list;
+    FileToolSettings settings;
+    CountingCancel cancel;
+    RecordingStatus status;
+    CJunkScan scan(list, cancel, status, settings, DefaultJunkEndings());
+    scan.WalkJunkFolder(files.folder());
+    ASSERT_EQ(4, list.Count());
+    for (const std::string& n : names) {
+        const FakeList::Row* row = list.Find(files.folder() + "\\" + n);
+        ASSERT_NE(nullptr, row) << n;
+        EXPECT_EQ(n, row->texts[0]);
+        EXPECT_EQ(0u, row->data);
+    }
+    for (auto& r : list.rows) r.selected = r.texts[0] != names[3];
+
+    ScriptedPrompter prompter;
+    prompter.answers = {IDYES};
+    EXPECT_EQ(0, DeleteSelectedFiles(list, status, kListUnneededFiles));
+    EXPECT_EQ((std::vector<std::string>{files.folder() + "\\" + names[3]}), list.Paths());
+    ExpectIntact(files.folder() + "\\" + names[3], "text of " + names[3]);
+    for (size_t i = 0; i < 3; ++i) {
+        std::string path = files.folder() + "\\" + names[i];
+        ExpectRecycled(files.folder(), path, "text of " + names[i]);
+        EXPECT_TRUE(RestoreFromRecycleBin(files.folder(), names[i])) << names[i];
+        ExpectIntact(path, "text of " + names[i]);
+        PurgeFromTrash(names[i]);  // in case it did not come back
+    }
 }
 
 namespace {

@@ -1,5 +1,8 @@
 // The invalid shortcuts scan with shortcuts made by the shell's own link object on drive E:,
 // and the Fix commands.
+#include "app/codepage.h"
+#include "app/view.h"
+#include "files/recycle.h"
 #include "files/shortcuts.h"
 #include "files_testkit.h"
 #include "framework/strings.h"
@@ -89,59 +92,86 @@ TEST(CheckShortcut, DeadTargetGivesTargetAndDescription) {
     EXPECT_NE(0, CheckShortcut(s.t / "missing.lnk", &target, &description, kCheckShortcut, nullptr));
 }
 
-TEST(CheckShortcut, NamesFoundOnTheSearchPathAreValid) {
-    ScratchTree t("lnksearch");
-    std::string bare = t / "bare.lnk";
+TEST(JudgeShortcutTarget, TheRegistryCleanersDriveRule) {
+    ScratchTree t("lnkjudge");
+    std::string there = t.File("there.txt", 1);
+    std::string floppy = "A:\\kelvo-floppy-" + Pid() + ".txt";
+    ASSERT_TRUE(WriteFileText(floppy, "on the floppy"));
+    struct Case { std::string target; bool judgeRemovable; TargetVerdict verdict; };
+    const Case cases[] = {
+        {there, true, kTargetExists},
+        {t.path() + "\\ \\", true, kTargetExists},  // trailing blanks and backslashes
+        {t / "kelvo-nowhere.exe", true, kTargetMissing},
+        // An absolute path is judged by itself, whatever the search path holds.
+        {"C:\\Gone\\Folder\\notepad.exe", true, kTargetMissing},
+        // The search path serves bare names only.
+        {"notepad.exe", true, kTargetExists},
+        {"kelvo-nowhere-" + Pid() + ".exe", true, kTargetMissing},
+        // A CD-ROM drive (disc or none), a network place, a letter that is not there: never judged.
+        {"D:\\Setup\\kelvo-missing.exe", true, kTargetNotJudged},
+        {"\\\\server\\share\\kelvo-missing.exe", true, kTargetNotJudged},
+        {"Z:\\kelvo-missing.exe", true, kTargetNotJudged},
+        // A removable disk only while the removable-media switch is on.
+        {"A:\\kelvo-missing.exe", true, kTargetMissing},
+        {"A:\\kelvo-missing.exe", false, kTargetNotJudged},
+        {floppy, true, kTargetExists},
+        {"", true, kTargetNotJudged},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.verdict, JudgeShortcutTarget(WideName(c.target), c.judgeRemovable)) << c.target;
+    ::DeleteFileA(floppy.c_str());
+}
+
+TEST(CheckShortcut, TargetsJudgedByTheDriveRule) {
+    ScratchTree t("lnkrule");
     std::string moved = t / "moved.lnk";
-    std::string lost = t / "lost.lnk";
-    ASSERT_TRUE(MakeShortcut(bare, "notepad.exe", "bare name"));
-    // A stale folder, but the file name is found in the system folders.
-    ASSERT_TRUE(MakeShortcut(moved, t / "Old Folder\\notepad.exe", "moved"));
-    ASSERT_TRUE(MakeShortcut(lost, t / "Old Folder\\kelvo-nowhere-" + Pid() + ".exe", "lost"));
-    std::string target, description;
-    EXPECT_NE(0, CheckShortcut(bare, &target, &description, kCheckShortcut, nullptr));
-    EXPECT_NE(0, CheckShortcut(moved, &target, &description, kCheckShortcut, nullptr));
-    EXPECT_EQ(0, CheckShortcut(lost, &target, &description, kCheckShortcut, nullptr));
-    EXPECT_EQ("lost", description);
-
-    EXPECT_TRUE(ShortcutTargetExists("notepad.exe"));
-    EXPECT_TRUE(ShortcutTargetExists("C:\\Gone\\Folder\\NOTEPAD.EXE"));
-    EXPECT_TRUE(ShortcutTargetExists(t.path() + "\\ \\"));  // trailing blanks and backslashes
-    EXPECT_FALSE(ShortcutTargetExists("C:\\Gone\\kelvo-nowhere.exe"));
-    EXPECT_FALSE(ShortcutTargetExists(""));
-}
-
-TEST(CheckShortcut, TargetsOffLocalDisksAreNeverJudged) {
-    ScratchTree t("lnkremote");
     std::string cdrom = t / "cdrom.lnk";
-    std::string unc = t / "unc.lnk";
-    std::string noDrive = t / "nodrive.lnk";
+    std::string floppy = t / "floppy.lnk";
+    ASSERT_TRUE(MakeShortcut(moved, t / "Old Folder\\notepad.exe", "moved"));
     ASSERT_TRUE(MakeShortcut(cdrom, "D:\\Setup\\kelvo-missing.exe", "cd"));
-    ASSERT_TRUE(MakeShortcut(unc, "\\\\server\\share\\kelvo-missing.exe", "unc"));
-    ASSERT_TRUE(MakeShortcut(noDrive, "Z:\\kelvo-missing.exe", "no drive"));
+    ASSERT_TRUE(MakeShortcut(floppy, "A:\\kelvo-missing.exe", "floppy"));
     std::string target, description;
-    // The CD-ROM drive is a local drive: judged, and the file is not there.
-    EXPECT_EQ(0, CheckShortcut(cdrom, &target, &description, kCheckShortcut, nullptr));
-    // A network place is never called invalid.
-    EXPECT_NE(0, CheckShortcut(unc, &target, &description, kCheckShortcut, nullptr));
-    // A letter without a drive is judged (no root): invalid.
-    EXPECT_EQ(0, CheckShortcut(noDrive, &target, &description, kCheckShortcut, nullptr));
+    EXPECT_EQ(0, CheckShortcut(moved, &target, &description, kCheckShortcut, nullptr));
+    EXPECT_EQ("moved", description);
+    EXPECT_NE(0, CheckShortcut(cdrom, &target, &description, kCheckShortcut, nullptr));
+    EXPECT_EQ(0, CheckShortcut(floppy, &target, &description, kCheckShortcut, nullptr, true));
+    EXPECT_NE(0, CheckShortcut(floppy, &target, &description, kCheckShortcut, nullptr, false));
 }
 
-TEST(CheckShortcut, TheRegistryCleanersPathCheckCanBeSupplied) {
-    ShortcutTree s;
-    std::vector<std::string> asked;
-    SetShortcutTargetCheck([&](const std::string& p) {
-        asked.push_back(p);
-        return true;
-    });
-    std::string target, description;
-    int answer = CheckShortcut(s.dead, &target, &description, kCheckShortcut, nullptr);
-    SetShortcutTargetCheck(nullptr);
-    EXPECT_NE(0, answer);
-    ASSERT_EQ(1u, asked.size());
-    EXPECT_TRUE(SameText(s.gone, asked[0]));
-    EXPECT_EQ(0, CheckShortcut(s.dead, &target, &description, kCheckShortcut, nullptr)) << "default again";
+TEST(ShortcutScan, NamesInAnyLanguageAreListedAndRecycled) {
+    ScratchTree t("lnknames");
+    const std::string tail = "-" + Pid();
+    // Shortcuts named Ωmega, in CJK and with an emoji, to targets named alike; one target lives.
+    const std::vector<std::string> dead = {"\xCE\xA9mega" + tail + ".lnk", "\xE6\x96\x87\xE4\xBB\xB6" + tail + ".lnk",
+                                           "\xF0\x9F\x98\x80" + tail + ".lnk"};
+    std::string gone = t.File("\xCE\xA9gone.txt", 1);
+    std::string live = t.File("\xE6\x96\x87live.txt", 1);
+    for (const std::string& name : dead) ASSERT_TRUE(MakeShortcut(t / name, gone, "\xCE\xA9 " + name));
+    ASSERT_TRUE(MakeShortcut(t / "\xF0\x9F\x98\x80live.lnk", live, "live"));
+    ::DeleteFileA(gone.c_str());
+
+    FakeList list = Scan(t.path());
+    ASSERT_EQ(3, list.Count());
+    for (const std::string& name : dead) {
+        const FakeList::Row* row = list.Find(t / name);
+        ASSERT_NE(nullptr, row) << name;
+        EXPECT_EQ(name, row->texts[0]);
+        EXPECT_TRUE(SameText(gone, row->texts[2])) << row->texts[2];
+        EXPECT_EQ("\xCE\xA9 " + name, row->texts[3]);
+    }
+
+    for (auto& r : list.rows) r.selected = true;
+    RecordingStatus status;
+    ScriptedPrompter prompter;
+    prompter.answers = {IDYES};
+    EXPECT_EQ(0, DeleteSelectedFiles(list, status, kListInvalidShortcuts));
+    EXPECT_EQ(0, list.Count());
+    for (const std::string& name : dead) {
+        EXPECT_FALSE(FileExists(t / name)) << name;
+        EXPECT_TRUE(RecycleBinHolds(t.path(), name)) << name;
+        PurgeFromTrash(name);
+    }
+    EXPECT_TRUE(FileExists(t / "\xF0\x9F\x98\x80live.lnk"));
 }
 
 TEST(ShortcutScan, ListsDeadShortcutsOnly) {
@@ -180,7 +210,7 @@ TEST(ShortcutScan, WholeDriveScanWithTotals) {
     CountingCancel cancel;
     RecordingStatus status;
     int drives = 0;
-    int rows = ScanInvalidShortcuts(list, cancel, status, 1 << ('E' - 'A'), nullptr, [&] { ++drives; });
+    int rows = ScanInvalidShortcuts(list, cancel, status, 1 << ('E' - 'A'), nullptr, true, [&] { ++drives; });
     EXPECT_EQ(1, drives);
     EXPECT_EQ(list.Count(), rows);
     EXPECT_FALSE(list.HasPath("C:\\old.lnk"));
@@ -192,7 +222,7 @@ TEST(ShortcutScan, WholeDriveScanWithTotals) {
     // Cancelled at the first folder: the total is reported for what was found (nothing).
     CountingCancel stop(1);
     RecordingStatus status2;
-    EXPECT_EQ(0, ScanInvalidShortcuts(list, stop, status2, 1 << ('E' - 'A'), nullptr, [&] { ++drives; }));
+    EXPECT_EQ(0, ScanInvalidShortcuts(list, stop, status2, 1 << ('E' - 'A'), nullptr, true, [&] { ++drives; }));
     EXPECT_EQ(1, drives) << "columns are not sized after a cancelled drive";
     EXPECT_EQ("Total Invalid entries found: 0", status2.Last());
 }

@@ -245,4 +245,56 @@ inline void PurgeFromTrash(const std::string& name) {
     ::DeleteFileA((trash + "\\info\\" + name + ".trashinfo").c_str());
 }
 
+// Puts a file back from the Recycle Bin the way a user does, with the "Restore" entry of its
+// menu there. False when the bin holds no such file or has no such entry.
+inline bool RestoreFromRecycleBin(const std::string& folder, const std::string& name) {
+    bool restored = false;
+    LPITEMIDLIST bin = nullptr;
+    IShellFolder* desktop = nullptr;
+    IShellFolder2* bucket = nullptr;
+    IEnumIDList* items = nullptr;
+    if (FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_BITBUCKET, &bin))) return false;
+    if (SUCCEEDED(::SHGetDesktopFolder(&desktop)) &&
+        SUCCEEDED(desktop->BindToObject(bin, nullptr, IID_IShellFolder2, reinterpret_cast<void**>(&bucket))) &&
+        bucket->EnumObjects(nullptr, SHCONTF_NONFOLDERS, &items) == S_OK) {
+        LPITEMIDLIST item = nullptr;
+        ULONG got = 0;
+        bool found = false;
+        while (!found && items->Next(1, &item, &got) == S_OK) {
+            char shown[MAX_PATH * 3] = {}, from[MAX_PATH * 3] = {};
+            SHELLDETAILS d {};
+            if (SUCCEEDED(bucket->GetDetailsOf(item, 0, &d))) ::StrRetToBufA(&d.str, item, shown, sizeof shown);
+            if (SUCCEEDED(bucket->GetDetailsOf(item, 1, &d))) ::StrRetToBufA(&d.str, item, from, sizeof from);
+            found = lstrcmpiA(shown, name.c_str()) == 0 && lstrcmpiA(from, folder.c_str()) == 0;
+            IContextMenu* menu = nullptr;
+            LPCITEMIDLIST one[1] = {item};
+            if (found && SUCCEEDED(bucket->GetUIObjectOf(nullptr, 1, one, IID_IContextMenu, nullptr,
+                                                         reinterpret_cast<void**>(&menu)))) {
+                HMENU popup = ::CreatePopupMenu();
+                menu->QueryContextMenu(popup, 0, 0, 0x7FFF, CMF_NORMAL);
+                for (int i = 0, n = ::GetMenuItemCount(popup); i < n && !restored; ++i) {
+                    char text[64] = {};
+                    ::GetMenuStringA(popup, i, text, sizeof text, MF_BYPOSITION);
+                    std::string plain(text);
+                    plain.erase(std::remove(plain.begin(), plain.end(), '&'), plain.end());
+                    if (lstrcmpiA(plain.c_str(), "Restore") != 0) continue;
+                    CMINVOKECOMMANDINFO invoke {};
+                    invoke.cbSize = sizeof invoke;
+                    invoke.lpVerb = MAKEINTRESOURCEA(::GetMenuItemID(popup, i));
+                    invoke.nShow = SW_SHOWNORMAL;
+                    restored = SUCCEEDED(menu->InvokeCommand(&invoke));
+                }
+                ::DestroyMenu(popup);
+                menu->Release();
+            }
+            ::CoTaskMemFree(item);
+        }
+    }
+    if (items) items->Release();
+    if (bucket) bucket->Release();
+    if (desktop) desktop->Release();
+    ::CoTaskMemFree(bin);
+    return restored;
+}
+
 }  // namespace filestest

@@ -214,9 +214,75 @@ TEST(WalkFolder, ExclusionMatchesWholePathsWithoutRegardToCase) {
     EXPECT_TRUE(walk({"e:"}, "E:").empty());
 
     EXPECT_TRUE(IsExcludedFolder("C:\\WINDOWS", {"c:\\windows"}));
+    // Every letter's case, not only A to Z's: the Options page stores its entries upper-cased.
+    EXPECT_TRUE(IsExcludedFolder("E:\\\xC3\xA4rger \xCF\x89", {"E:\\\xC3\x84RGER \xCE\xA9"}));
     EXPECT_FALSE(IsExcludedFolder("C:\\WINDOWS", {"c:\\windows\\"}));
     EXPECT_FALSE(IsExcludedFolder("C:\\WINDOWS\\system32", {"c:\\windows"}));
     EXPECT_TRUE(IsExcludedFolder("C:", {"D:", "C:"}));
+}
+
+TEST(WalkFolder, NamesInAnyLanguage) {
+    ScratchTree t("names");
+    const std::string omega = "\xCE\xA9mega.txt", cjk = "\xE6\x96\x87\xE4\xBB\xB6.txt", emoji = "\xF0\x9F\x98\x80.txt";
+    for (const std::string& n : {omega, cjk, emoji, std::string("Omega.txt")}) t.File(n, n.size());
+    t.Dir("\xCE\xA9" "dir");
+    t.File("\xCE\xA9" "dir\\inner.txt", 1);
+
+    auto walk = [&](UINT codePage) {
+        CountingCancel cancel;
+        RecordingStatus status;
+        RecordingWalker w(&cancel, &status);
+        w.SetCodePage(codePage);
+        EXPECT_EQ(1, w.WalkFolder(t.path()));
+        EXPECT_EQ(0, w.namesUnusable());
+        return w.files;
+    };
+    // The process code page is UTF-8: every name comes through whole.
+    std::set<std::string> paths;
+    for (const WalkEntry& e : walk(CP_ACP)) {
+        EXPECT_TRUE(e.usable);
+        paths.insert(e.fullPath);
+    }
+    EXPECT_EQ((std::set<std::string>{t / omega, t / cjk, t / emoji, t / "Omega.txt", t / "\xCE\xA9" "dir\\inner.txt"}), paths);
+
+    // Where the code page is Western European, a name it cannot carry is reached by its 8.3
+    // alias, never by a best-fit "Omega.txt": that is another file.
+    std::map<uint64_t, WalkEntry> byLength;
+    for (const WalkEntry& e : walk(1252)) byLength[e.length] = e;
+    for (const std::string& n : {omega, cjk, emoji}) {
+        const WalkEntry& e = byLength[n.size()];
+        EXPECT_TRUE(e.usable) << n;
+        EXPECT_EQ(e.alternateName, e.name) << n;
+        EXPECT_EQ(t / e.alternateName, e.fullPath) << n;
+        HANDLE h = ::CreateFileA(e.fullPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h) << n;
+        EXPECT_EQ(n.size(), ::GetFileSize(h, nullptr)) << "the file itself";
+        ::CloseHandle(h);
+    }
+    EXPECT_EQ("Omega.txt", byLength[9].name);
+    EXPECT_EQ(1u, byLength.count(1)) << "the folder is entered by its alias";
+
+    // Without an alias, such a name is not passed on at all.
+    struct Case { const wchar_t* name; const wchar_t* alias; UINT codePage; bool usable; const char* narrow; };
+    const Case cases[] = {
+        {L"\x03A9mega.txt", L"", CP_UTF8, true, "\xCE\xA9mega.txt"},
+        {L"\x03A9mega.txt", L"MEGA~1.TXT", 1252, true, "MEGA~1.TXT"},
+        {L"\x03A9mega.txt", L"", 1252, false, nullptr},
+        {L"caf\x00E9.txt", L"CAF~1.TXT", 1252, true, "caf\xE9.txt"},
+        // A lone surrogate, which no UTF-8 form carries.
+        {L"\xD800x.txt", L"", CP_UTF8, false, nullptr},
+        {L"\xD800x.txt", L"X~1.TXT", CP_UTF8, true, "X~1.TXT"},
+    };
+    for (const Case& c : cases) {
+        WIN32_FIND_DATAW data {};
+        lstrcpyW(data.cFileName, c.name);
+        lstrcpyW(data.cAlternateFileName, c.alias);
+        std::string name;
+        EXPECT_EQ(c.usable, EntryName(data, c.codePage, name)) << name;
+        if (c.narrow) {
+            EXPECT_EQ(c.narrow, name);
+        }
+    }
 }
 
 TEST(WalkFolder, ExcludedWindowsFolderOnDriveC) {
@@ -303,10 +369,14 @@ TEST(LoadExcludedFolders, FirstUseStoresTheDefaultsAndLeavesSendToOut) {
     // are taken as they stand, other data is not ours.
     WriteSettingInt("Exclude", "C:\\Data\\Keep", 0);
     WriteSettingInt("Exclude", "e:\\some folder\\", 1);
+    // Longer than MAX_PATH bytes in UTF-8, though not in characters.
+    std::string deep = "E:";
+    for (int i = 0; i < 16; ++i) deep += "\\\xE6\x96\x87\xE4\xBB\xB6\xE6\x96\x87\xE4\xBB\xB6\xE6\x96\x87\xE4\xBB\xB6";
+    WriteSettingInt("Exclude", deep.c_str(), 1);
     WriteSettingString("Exclude", "C:\\NotANumber", "1");
     LoadExcludedFolders(excluded);
     std::set<std::string> got(excluded.begin(), excluded.end());
-    std::set<std::string> want {"e:\\some folder\\"};
+    std::set<std::string> want {"e:\\some folder\\", deep};
     if (!sendTo.empty()) want.insert(sendTo);
     EXPECT_EQ(want, got);
 }

@@ -296,6 +296,45 @@ TEST_F(FrameTest, ClosingSavesThePlaceUnlessTurnedOffOrMaximised) {
     EXPECT_EQ(640, ReadSettingInt("Settings", "cx", -1));
 }
 
+TEST_F(FrameTest, StoredPlaceOffScreenOrTooSmallStartsVisible) {
+    struct Case { RECT stored, work, placed; };
+    const Case cases[] = {
+        {{-40000, -40000, -40000 + 853, -40000 + 640}, {0, 0, 1024, 740}, {0, 0, 853, 640}},
+        {{5000, 3000, 5700, 3500}, {0, 0, 1024, 740}, {324, 240, 1024, 740}},
+        {{100, 100, 200, 150}, {0, 0, 1024, 740}, {100, 100, 600, 550}},
+        {{-10, 50, 3000, 2000}, {0, 0, 1024, 740}, {0, 0, 1024, 740}},
+        // A second monitor left of the first keeps a window that lies on it.
+        {{-1500, 100, -900, 600}, {-1600, 0, 0, 900}, {-1500, 100, -900, 600}},
+        {{10, 10, 30, 30}, {0, 0, 400, 300}, {0, 0, 400, 300}},  // a screen smaller than the minimum
+    };
+    for (const Case& c : cases) {
+        RECT r = PlaceInWorkArea(c.stored, c.work);
+        EXPECT_TRUE(::EqualRect(&r, &c.placed)) << c.stored.left << "," << c.stored.top << " -> " << r.left << ","
+                                                << r.top << " " << r.right - r.left << "x" << r.bottom - r.top;
+    }
+
+    for (int place : {-40000, 1000000}) {
+        WriteSettingInt("Settings", "x", place);
+        WriteSettingInt("Settings", "y", place);
+        WriteSettingInt("Settings", "cx", 200);
+        WriteSettingInt("Settings", "cy", 100);
+        CMainFrame next;
+        next.scanStartupPrograms = [] {};
+        ASSERT_TRUE(next.CreateFrame());
+        MONITORINFO monitor {sizeof monitor};
+        ASSERT_TRUE(::GetMonitorInfoA(::MonitorFromWindow(next.m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor));
+        RECT rc = next.WindowRect(), inside {};
+        ::IntersectRect(&inside, &rc, &monitor.rcWork);
+        EXPECT_TRUE(::EqualRect(&inside, &rc)) << place << ": " << rc.left << "," << rc.top;
+        EXPECT_EQ(500, rc.right - rc.left);
+        EXPECT_EQ(450, rc.bottom - rc.top);
+        // What is saved on close is the place it was shown at.
+        next.Send(WM_CLOSE);
+        EXPECT_EQ(rc.left, ReadSettingInt("Settings", "x", -1));
+        EXPECT_EQ(500, ReadSettingInt("Settings", "cx", -1));
+    }
+}
+
 TEST_F(FrameTest, MenuChecksFollowStatusBarAndSavePosition) {
     HMENU view = ::GetSubMenu(::GetMenu(frame->m_hWnd), 0);
     frame->Send(WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(view), 0);

@@ -454,7 +454,7 @@ TEST(DeleteUrlCacheEntries, AlreadyCancelledDeletesNothing) {
 TEST(ClearRecentFolder, PlainFilesGoToTheRecycleBinOthersStay) {
     RecentFolder recent;
     std::string plain = recent.File("plain");
-    std::string plain2 = recent.File("plain2");
+    std::string plain2 = recent.File("\xE6\x96\x87\xE4\xBB\xB6");  // a name in CJK
     std::string readOnly = recent.File("readonly", FILE_ATTRIBUTE_READONLY);
     std::string hidden = recent.File("hidden", FILE_ATTRIBUTE_HIDDEN);
     std::string system = recent.File("system", FILE_ATTRIBUTE_SYSTEM);

@@ -300,6 +300,16 @@ TEST_F(ItemCommandsTest, ContextMenuEntriesAndStatesFollowTheTool) {
             ::DestroyMenu(menu);
         }
     }
+    // A file whose name has no form in the code page is shown only: nothing opens it.
+    view.AddRow({"?mega.txt", "C:\\?mega.txt"}, 0, kRowNameUnusable);
+    SelectOnly(1);
+    for (int mode : {kListUnneededFiles, kListInvalidShortcuts}) {
+        view.SetListMode(mode);
+        for (UINT id : {ID_ITEM_OPEN, ID_ITEM_OPEN_WITH, ID_ITEM_PROPERTIES})
+            EXPECT_FALSE(IsItemCommandEnabled(id, view)) << mode << " " << id;
+    }
+    SelectOnly(0);
+
     // The entries' texts come from menu 118.
     view.SetListMode(kListRegistry);
     HMENU menu = CreateListContextMenu(view);

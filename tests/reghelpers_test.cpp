@@ -241,3 +241,24 @@ TEST(NarrowName, RefusesNamesThatDoNotSurviveTheCodePage) {
     EXPECT_TRUE(NarrowName(L"\x03A9", out));
     EXPECT_EQ("\xCE\xA9", out);
 }
+
+TEST(NarrowPath, TheShortFormWhereTheCodePageLacksACharacter) {
+    ScratchDir dir("narrowpath");
+    std::string omega = dir / "\xCE\xA9mega.txt";
+    ASSERT_TRUE(WriteFileText(omega, "omega"));
+    std::string out;
+    EXPECT_TRUE(NarrowPath(WideName(omega), out));
+    EXPECT_EQ(omega, out);
+    // Western European has no omega: the short form names the same file.
+    EXPECT_TRUE(NarrowPath(WideName(omega), out, 1252));
+    EXPECT_NE(omega, out);
+    EXPECT_EQ(std::string::npos, out.find('?'));
+    EXPECT_TRUE(FileExists(out)) << out;
+    // No file, no short form: nothing that could be acted on.
+    EXPECT_FALSE(NarrowPath(WideName(dir / "\xCE\xA9gone.txt"), out, 1252));
+
+    EXPECT_TRUE(FileExists(ModulePath()));
+    EXPECT_TRUE(SameName("E:\\\xC3\xA4rger \xCF\x89", "e:\\\xC3\x84RGER \xCE\xA9"));
+    EXPECT_FALSE(SameName("encyclop\xC3\xA6" "dia", "encyclopaedia")) << "ordinal, as the file system compares";
+    EXPECT_FALSE(SameName("C:\\a", "C:\\a\\"));
+}

@@ -41,3 +41,38 @@ std::wstring WideName(const std::string& name, UINT codePage) {
     ::MultiByteToWideChar(codePage, 0, name.data(), len, &out[0], n);
     return out;
 }
+
+bool NarrowPath(const std::wstring& path, std::string& out, UINT codePage) {
+    if (NarrowName(path, out, codePage)) return true;
+    std::string shown = out;
+    DWORD n = ::GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (n > 0) {
+        std::wstring alias(n, L'\0');
+        n = ::GetShortPathNameW(path.c_str(), &alias[0], n);
+        alias.resize(n < alias.size() ? n : 0);
+        if (!alias.empty() && NarrowName(alias, out, codePage)) return true;
+    }
+    out = shown;
+    return false;
+}
+
+std::string ModulePath(HMODULE module) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = ::GetModuleFileNameW(module, &path[0], static_cast<DWORD>(path.size()));
+        if (n == 0) return std::string();
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);  // cut short: try again with more room
+    }
+    std::string out;
+    return NarrowPath(path, out) ? out : std::string();
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    std::wstring wa = WideName(a), wb = WideName(b);
+    return ::CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(), static_cast<int>(wb.size()),
+                                  TRUE) == CSTR_EQUAL;
+}

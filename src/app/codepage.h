@@ -19,3 +19,18 @@ bool NarrowName(const std::wstring& name, std::string& out, UINT codePage = CP_A
 
 // The wide form of a byte string of `codePage`.
 std::wstring WideName(const std::string& name, UINT codePage = CP_ACP);
+
+// The byte form of a wide path that the "A" calls take to the same file or folder: the path
+// itself when it survives `codePage`, else its short (8.3) form. False when neither does (a
+// name without a short form); `out` then holds a form fit for showing only.
+bool NarrowPath(const std::wstring& path, std::string& out, UINT codePage = CP_ACP);
+
+// The path of a module's file (the program's own by default) in a form the "A" calls take: read
+// wide, so that no length of name is cut, and in its short form where the long one has no form
+// in the process code page. Empty when it cannot be named at all.
+std::string ModulePath(HMODULE module = nullptr);
+
+// Whether two names (or paths) of the process code page are the same to the file system and the
+// registry: compared ordinally, ignoring case, in their wide forms. Unlike the C library's
+// multibyte comparison, it folds the case of every letter, not only of A to Z, under UTF-8.
+bool SameName(const std::string& a, const std::string& b);

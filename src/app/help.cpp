@@ -1,6 +1,7 @@
 #include "app/help.h"
 
 #include "app/app.h"
+#include "app/codepage.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -15,8 +16,6 @@ std::string HelpPagePath(const std::string& programFolder, int topic) {
 }
 
 void OpenHelpTopic(int topic) {
-    char module[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, module, MAX_PATH);
-    std::string path = HelpPagePath(FolderOfPath(module), topic);
+    std::string path = HelpPagePath(FolderOfPath(ModulePath()), topic);
     ::ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }

@@ -1,5 +1,6 @@
 #include "app/itemcommands.h"
 
+#include "app/codepage.h"
 #include "framework/prompter.h"
 #include "framework/settings.h"
 #include "framework/strings.h"
@@ -8,7 +9,6 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <mbstring.h>
 
 namespace {
 
@@ -29,11 +29,6 @@ bool FirstSelectedText(const CWrenlyView& view, std::string& text) {
     if (row < 0) return false;
     text = view.Text(row, 1);
     return true;
-}
-
-bool SameTextMb(const std::string& a, const std::string& b) {
-    return ::_mbsicmp(reinterpret_cast<const unsigned char*>(a.c_str()),
-                      reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
 }
 
 // A message to a window of another process that may be busy or hung: never wait for ever.
@@ -80,12 +75,17 @@ int FirstSelectedRow(const CWrenlyView& view) {
 }
 
 bool IsItemCommandEnabled(UINT id, const CWrenlyView& view) {
-    bool selected = FirstSelectedRow(view) >= 0;
+    int row = FirstSelectedRow(view);
+    bool selected = row >= 0;
     int mode = view.ListMode;
+    // A file whose name has no form in the process code page is only shown: its path text may
+    // name another file.
+    bool file = selected && !((mode == kListUnneededFiles || mode == kListInvalidShortcuts) &&
+                              (view.Data(row) & kRowNameUnusable));
     switch (id) {
     case ID_ITEM_OPEN:
-    case ID_ITEM_OPEN_WITH: return selected && mode >= 2;
-    case ID_ITEM_PROPERTIES: return selected && mode != kListNone && mode != kListRegistry && mode != kListHistory;
+    case ID_ITEM_OPEN_WITH: return file && mode >= 2;
+    case ID_ITEM_PROPERTIES: return file && mode != kListNone && mode != kListRegistry && mode != kListHistory;
     case ID_ITEM_REGEDIT: return selected && mode == kListRegistry;
     case ID_ITEM_OPTIONS:
     case ID_ITEM_DRIVES: return true;
@@ -264,7 +264,8 @@ std::vector<int> ComputeKeyPositions(HKEY root, const std::string& keyPath) {
             break;
         std::vector<std::string> names;
         for (DWORD index = 0;; ++index) {
-            char name[260] = {};
+            // A key name has up to 255 characters, in UTF-8 up to three bytes each.
+            char name[256 * 3 + 1] = {};
             DWORD length = sizeof name;
             if (::RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
                 break;
@@ -277,7 +278,7 @@ std::vector<int> ComputeKeyPositions(HKEY root, const std::string& keyPath) {
             return ::lstrcmpiA(a.c_str(), b.c_str()) < 0;
         });
         auto found = std::find_if(names.begin(), names.end(),
-                                  [&](const std::string& n) { return SameTextMb(n, component); });
+                                  [&](const std::string& n) { return SameName(n, component); });
         if (found == names.end()) break;
         positions.push_back(static_cast<int>(found - names.begin()));
         parent += (parent.empty() ? "" : "\\") + component;

@@ -14,7 +14,6 @@
 #include "files/shortcuts.h"
 #include "files/walker.h"
 #include "options/optionssheet.h"
-#include "registry/pathcheck.h"
 #include "history/historycommands.h"
 #include "registry/regcommands.h"
 #include "startup/startupcommands.h"
@@ -24,6 +23,7 @@
 #include <mmsystem.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <vector>
 
 const ToolInfo kTools[6] = {
@@ -101,6 +101,15 @@ void ApplyMinimumSize(const RECT& current, WINDOWPOS& pos) {
         if (!(pos.flags & SWP_NOMOVE) && pos.y != current.top) pos.y = current.bottom - kMinHeight;
         pos.cy = kMinHeight;
     }
+}
+
+RECT PlaceInWorkArea(const RECT& stored, const RECT& work) {
+    const LONG workWidth = work.right - work.left, workHeight = work.bottom - work.top;
+    LONG width = std::min(std::max<LONG>(stored.right - stored.left, kMinWidth), workWidth);
+    LONG height = std::min(std::max<LONG>(stored.bottom - stored.top, kMinHeight), workHeight);
+    LONG left = std::max(work.left, std::min<LONG>(stored.left, work.right - width));
+    LONG top = std::max(work.top, std::min<LONG>(stored.top, work.bottom - height));
+    return RECT {left, top, left + width, top + height};
 }
 
 CMainFrame::CMainFrame() {
@@ -261,11 +270,19 @@ void CMainFrame::AdjustClass(WNDCLASSEXA& wc) const {
 
 bool CMainFrame::CreateFrame() {
     RECT def = DefaultWindowRect(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN));
+    // Kept within a range where the sums below cannot overflow, whatever the settings hold.
+    auto stored = [](const char* name, int defaultValue) {
+        return std::max(-1000000, std::min(ReadSettingInt("Settings", name, defaultValue), 1000000));
+    };
     RECT rc;
-    rc.left = ReadSettingInt("Settings", "x", def.left);
-    rc.top = ReadSettingInt("Settings", "y", def.top);
-    rc.right = rc.left + ReadSettingInt("Settings", "cx", def.right - def.left);
-    rc.bottom = rc.top + ReadSettingInt("Settings", "cy", def.bottom - def.top);
+    rc.left = stored("x", def.left);
+    rc.top = stored("y", def.top);
+    rc.right = rc.left + stored("cx", def.right - def.left);
+    rc.bottom = rc.top + stored("cy", def.bottom - def.top);
+    MONITORINFO monitor {};
+    monitor.cbSize = sizeof monitor;
+    if (::GetMonitorInfoA(::MonitorFromRect(&rc, MONITOR_DEFAULTTONEAREST), &monitor))
+        rc = PlaceInWorkArea(rc, monitor.rcWork);
     HMENU menu = ::LoadMenuA(AppInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
     return Create(nullptr, rc, AppTitle().c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, menu) != nullptr;
 }
@@ -277,7 +294,6 @@ LRESULT CMainFrame::OnCreate() {
     // The file tools' settings live with the list from the start.
     LoadExcludedFolders(view_.settings.excludedFolders);
     LoadJunkEndings(view_.settings);
-    SetShortcutTargetCheck(PathOrFileNameExists);
     InstallDuplicateFinder(view_);
     // The list's right-click menu, double-click and Enter.
     AttachItemCommands(view_, [this](int page) {

@@ -37,6 +37,11 @@ extern const ToolItem kToolItems[20];
 // is where the window is now, so a left or top edge dragged inwards keeps the opposite edge.
 void ApplyMinimumSize(const RECT& current, WINDOWPOS& pos);
 
+// The stored window rectangle made fit to start with: at least 500 x 450, no larger than the
+// work area `work` (where that is smaller), and moved inside it. A place saved on a monitor that
+// is gone, or a size from a damaged setting, would otherwise open the window out of sight.
+RECT PlaceInWorkArea(const RECT& stored, const RECT& work);
+
 class CMainFrame : public CWindowImpl, public IStatusSink {
 public:
     CMainFrame();

@@ -100,9 +100,12 @@ LONG DeleteRegKeyTree(HKEY root, const std::string& keyPath) {
 }
 
 std::string GetShellFolder(int csidl) {
-    char path[MAX_PATH] = {};
-    if (!::SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE)) return std::string();
-    std::string s(path);
+    // Asked for wide: a user's folder name in UTF-8 can outgrow a MAX_PATH byte buffer.
+    WCHAR wide[MAX_PATH] = {};
+    if (!::SHGetSpecialFolderPathW(nullptr, wide, csidl, FALSE)) return std::string();
+    std::string s;
+    // A folder that cannot be named in the process code page is no use to the callers.
+    if (!NarrowPath(wide, s)) return std::string();
     while (!s.empty() && (s.back() == '\\' || s.back() == ' ')) s.pop_back();
     // A folder missing on disk counts as unknown.
     if (s.empty() || ::GetFileAttributesA(s.c_str()) == INVALID_FILE_ATTRIBUTES) return std::string();

@@ -21,6 +21,10 @@ enum ListModeId {
     kListHistory = 6,
 };
 
+// Item data bit of a file row whose name has no form in the process code page (only where that
+// is not UTF-8) and no 8.3 alias: the row shows the file, and no command ever acts on it.
+const DWORD kRowNameUnusable = 0x80000000;
+
 // Registry scan switches; all on at every start and never stored.
 struct RegScanOptions {
     bool scanUserHives = true;

@@ -48,19 +48,23 @@ void RunUnneededFilesDeleteSelected(CWrenlyView& view, IStatusSink& frame) {
     DeleteSelectedFiles(view, frame, kListUnneededFiles);
 }
 
-void RunUnneededFilesDeleteAll(CWrenlyView& view, IStatusSink& frame) { DeleteAllFiles(view, frame); }
+void RunUnneededFilesDeleteAll(CWrenlyView& view, IStatusSink& frame) {
+    DeleteAllFiles(view, frame, kListUnneededFiles);
+}
 
 void RunShortcutsScan(CWrenlyView& view, IStatusSink& frame, const std::function<void()>& stopBusyAnimation) {
     ScanDialog scan(view, stopBusyAnimation);
     ScanInvalidShortcuts(view, scan.dialog(), frame, view.settings.driveMask, view.m_hWnd,
-                         [&view] { SizeListColumns(view); });
+                         view.settings.regScan.reportRemovableMedia, [&view] { SizeListColumns(view); });
 }
 
 void RunShortcutsFixSelected(CWrenlyView& view, IStatusSink& frame) { FixSelectedShortcuts(view, frame, view.m_hWnd); }
 
 void RunShortcutsFixAll(CWrenlyView& view, IStatusSink& frame) { FixAllShortcuts(view, frame, view.m_hWnd); }
 
-void RunShortcutsDeleteAll(CWrenlyView& view, IStatusSink& frame) { DeleteAllFiles(view, frame); }
+void RunShortcutsDeleteAll(CWrenlyView& view, IStatusSink& frame) {
+    DeleteAllFiles(view, frame, kListInvalidShortcuts);
+}
 
 void RunShortcutsDeleteSelected(CWrenlyView& view, IStatusSink& frame) {
     DeleteSelectedFiles(view, frame, kListInvalidShortcuts);

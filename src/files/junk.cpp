@@ -1,5 +1,6 @@
 #include "files/junk.h"
 
+#include "app/codepage.h"
 #include "framework/settings.h"
 #include "framework/strings.h"
 
@@ -25,11 +26,19 @@ std::string WithoutTrailingBackslashes(std::string s) {
     return s;
 }
 
-// The long form of a path, so that it reads the same as the paths the drive walk builds.
-std::string LongPath(const std::string& path) {
-    char buf[MAX_PATH] = {};
-    DWORD n = ::GetLongPathNameA(path.c_str(), buf, MAX_PATH);
-    return (n > 0 && n < MAX_PATH) ? std::string(buf, n) : path;
+// The long form of a path, so that it reads the same as the paths the drive walk builds; its
+// short form where the long one has no form in the process code page, as the walk gives it.
+// Empty when neither can name it.
+std::string LongPath(const std::wstring& path) {
+    std::wstring longPath = path;
+    DWORD n = ::GetLongPathNameW(path.c_str(), nullptr, 0);
+    if (n > 0) {
+        std::wstring buf(n, L'\0');
+        n = ::GetLongPathNameW(path.c_str(), &buf[0], n);
+        if (n > 0 && n < buf.size()) longPath.assign(buf.c_str(), n);
+    }
+    std::string narrow;
+    return NarrowPath(longPath, narrow) ? narrow : std::string();
 }
 }  // namespace
 
@@ -103,6 +112,11 @@ void CJunkScan::OnFile(const WalkEntry& file) {
     if (MatchesRules(file, true)) AddIfFree(file);
 }
 
+void CJunkScan::OnUnusableFile(const WalkEntry& file) {
+    // Its name cannot be opened either, so the in-use test is not made: the row is shown only.
+    if (MatchesRules(file, true)) AddJunkRow(file);
+}
+
 bool CJunkScan::Listed(const std::string& fullPath) const { return listedUpper_.count(ToUpper(fullPath)) != 0; }
 
 void CJunkScan::AddIfFree(const WalkEntry& file) {
@@ -111,13 +125,13 @@ void CJunkScan::AddIfFree(const WalkEntry& file) {
 }
 
 void CJunkScan::AddJunkRow(const WalkEntry& file) {
-    list_.AddRow({file.name, file.fullPath, JunkSizeText(file.length)}, -1, 0);
+    list_.AddRow({file.name, file.fullPath, JunkSizeText(file.length)}, -1, file.usable ? 0 : kRowNameUnusable);
     listedUpper_.insert(ToUpper(file.fullPath));
-    junkTotalBytes += file.length;
+    if (file.usable) junkTotalBytes += file.length;
 }
 
 void CJunkScan::WalkTempFolder(const std::string& folder) {
-    CFolderEnum entries(folder);
+    CFolderEnum entries(folder, codePage());
     status_->SetStatusText(folder, 0);
     WalkEntry entry;
     while (entries.Next(entry)) {
@@ -125,28 +139,40 @@ void CJunkScan::WalkTempFolder(const std::string& folder) {
         if (IsSystemAndHidden(entry.attributes)) continue;
         if (entry.IsDirectory()) {
             if (entry.IsDotEntry() || (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+            if (!entry.usable) {
+                CountUnusableName();
+                continue;
+            }
             WalkTempFolder(entry.fullPath);
             continue;
         }
         // Everything here goes, junk or not; a file the drive walk listed is not listed twice.
-        AddIfFree(entry);
+        if (entry.usable) {
+            AddIfFree(entry);
+        } else if (!Listed(entry.fullPath)) {
+            CountUnusableName();
+            AddJunkRow(entry);
+        }
     }
 }
 
 std::vector<std::string> TempFoldersToClean() {
     std::vector<std::string> folders;
-    char buf[MAX_PATH] = {};
-    DWORD n = ::GetTempPathA(MAX_PATH, buf);
+    // Asked for wide: a user's folder name in UTF-8 can outgrow a MAX_PATH byte buffer.
+    WCHAR buf[MAX_PATH + 1] = {};
+    DWORD n = ::GetTempPathW(MAX_PATH + 1, buf);
     if (n == 0 || n >= MAX_PATH) return folders;
     std::string temp = WithoutTrailingBackslashes(LongPath(buf));
     size_t slash = temp.rfind('\\');
     if (slash != std::string::npos && !SameText(temp.substr(slash + 1), "windows")) folders.push_back(temp);
 
-    char windows[MAX_PATH] = {};
-    UINT w = ::GetWindowsDirectoryA(windows, MAX_PATH);
+    WCHAR windows[MAX_PATH] = {};
+    UINT w = ::GetWindowsDirectoryW(windows, MAX_PATH);
     if (w > 0 && w < MAX_PATH) {
-        std::string windowsTemp = WithoutTrailingBackslashes(windows) + "\\temp";
-        if (!SameTextMb(windowsTemp, temp)) folders.push_back(LongPath(windowsTemp));
+        std::wstring windowsTemp = windows;
+        while (!windowsTemp.empty() && windowsTemp.back() == L'\\') windowsTemp.pop_back();
+        std::string longTemp = LongPath(windowsTemp + L"\\temp");
+        if (!longTemp.empty() && !SameTextMb(longTemp, temp)) folders.push_back(longTemp);
     }
     return folders;
 }
@@ -163,6 +189,8 @@ uint64_t ScanUnneededFiles(IResultList& list, ICancelPoll& cancel, IStatusSink& 
         for (const std::string& folder : TempFoldersToClean()) scan.WalkTempFolder(folder);
 
     if (sizeColumns) sizeColumns();
-    status.SetStatusText(Format("Total Invalid entries found: %s", FormatSize(scan.junkTotalBytes).c_str()), 0);
+    status.SetStatusText(Format("Total Invalid entries found: %s", FormatSize(scan.junkTotalBytes).c_str()) +
+                             UnusableNamesText(scan.namesUnusable()),
+                         0);
     return scan.junkTotalBytes;
 }

@@ -52,7 +52,8 @@ public:
     // Lists every file below `folder` that the drive walk did not list already; polls the
     // cancel dialog once per entry.
     void WalkTempFolder(const std::string& folder);
-    // Appends one row (name, full path, size in KB) and counts the file's length.
+    // Appends one row (name, full path, size in KB) and counts the file's length. A file whose
+    // name cannot be passed on is listed with kRowNameUnusable and not counted.
     void AddJunkRow(const WalkEntry& file);
 
     // Sum of the lengths of the files listed, held in 64 bits.
@@ -62,6 +63,7 @@ protected:
     bool SkipFile(const WalkEntry& entry) override;
     bool SkipDirectory(const WalkEntry& entry) override;
     void OnFile(const WalkEntry& entry) override;
+    void OnUnusableFile(const WalkEntry& entry) override;
 
 private:
     bool MatchesRules(const WalkEntry& file, bool sendToTest) const;

@@ -1,5 +1,6 @@
 #include "files/shortcuts.h"
 
+#include "app/codepage.h"
 #include "framework/prompter.h"
 #include "framework/strings.h"
 #include "resource.h"
@@ -15,17 +16,15 @@ namespace {
 // Repairing: the shell may search and saves the shortcut when it finds the target (0x46).
 const DWORD kCheckResolveFlags = 0xFF7B;
 const DWORD kRepairResolveFlags = 0x46;
-
-PathCheckFn& TargetCheck() {
-    static PathCheckFn check;
-    return check;
-}
+// Room for a target or a description, read wide so that nothing is cut that the process code
+// page would make longer.
+const int kLinkTextChars = INFOTIPSIZE;
 
 // The shell link object and its file interface, released in reverse order when it goes.
 class CLinkObject {
 public:
     CLinkObject() {
-        if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+        if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                       reinterpret_cast<void**>(&link_))))
             link_ = nullptr;
         if (link_ && FAILED(link_->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file_))))
@@ -39,52 +38,61 @@ public:
     CLinkObject& operator=(const CLinkObject&) = delete;
 
     bool Load(const std::string& path) {
-        if (!link_ || !file_) return false;
-        WCHAR wide[MAX_PATH] = {};
-        if (!::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH)) return false;
-        return SUCCEEDED(file_->Load(wide, STGM_READWRITE));
+        if (!link_ || !file_ || path.empty()) return false;
+        return SUCCEEDED(file_->Load(WideName(path).c_str(), STGM_READWRITE));
     }
-    IShellLinkA* operator->() const { return link_; }
+    IShellLinkW* operator->() const { return link_; }
 
 private:
-    IShellLinkA* link_ = nullptr;
+    IShellLinkW* link_ = nullptr;
     IPersistFile* file_ = nullptr;
 };
 
-// Whether a target on this root is judged at all: network drives, RAM disks and drives whose
-// type cannot be told are never called invalid.
-bool JudgedRoot(const std::string& target) {
-    // A UNC path is a network place however its first characters read.
-    if (target.size() >= 2 && target[0] == '\\' && target[1] == '\\') return false;
-    switch (::GetDriveTypeA(target.substr(0, 3).c_str())) {
-    case DRIVE_NO_ROOT_DIR:
-    case DRIVE_REMOVABLE:
-    case DRIVE_FIXED:
-    case DRIVE_CDROM:
-        return true;
-    default:
-        return false;
-    }
+bool StartsAtDriveRoot(const std::wstring& p) {
+    return p.size() >= 3 && p[1] == L':' && p[2] == L'\\' &&
+           ((p[0] >= L'A' && p[0] <= L'Z') || (p[0] >= L'a' && p[0] <= L'z'));
 }
 }  // namespace
 
-void SetShortcutTargetCheck(PathCheckFn check) { TargetCheck() = std::move(check); }
-
-bool ShortcutTargetExists(const std::string& path) {
-    std::string p = path;
-    while (!p.empty() && (p.back() == '\\' || p.back() == ' ')) p.pop_back();
-    if (::GetFileAttributesA(p.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-    size_t slash = p.rfind('\\');
-    std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
-    if (name.empty()) return false;
-    return ::SearchPathA(nullptr, name.c_str(), nullptr, 0, nullptr, nullptr) != 0;
+TargetVerdict JudgeShortcutTarget(const std::wstring& target, bool judgeRemovable) {
+    std::wstring p = target;
+    while (p.size() > 3 && (p.back() == L'\\' || p.back() == L' ')) p.pop_back();
+    if (p.empty()) return kTargetNotJudged;
+    if (p.find_first_of(L"\\/:") == std::wstring::npos)
+        return ::SearchPathW(nullptr, p.c_str(), nullptr, 0, nullptr, nullptr) ? kTargetExists : kTargetMissing;
+    // Only a path from a drive's root is judged: a network place (\\server\share) never is.
+    if (!StartsAtDriveRoot(p)) return kTargetNotJudged;
+    bool removable = false;
+    switch (::GetDriveTypeW(p.substr(0, 3).c_str())) {
+    case DRIVE_FIXED:
+        break;
+    case DRIVE_REMOVABLE:
+        if (!judgeRemovable) return kTargetNotJudged;
+        removable = true;
+        break;
+    default:
+        return kTargetNotJudged;
+    }
+    // A drive without its disk answers at once instead of asking for the disk.
+    DWORD previousMode = 0;
+    ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode);
+    DWORD attributes = ::GetFileAttributesW(p.c_str());
+    DWORD error = ::GetLastError();
+    ::SetThreadErrorMode(previousMode, nullptr);
+    if (attributes != INVALID_FILE_ATTRIBUTES) return kTargetExists;
+    // Only "not there" counts. A place the user may not look into (another user's folder) or a
+    // disk that does not answer leaves a shortcut that may well work.
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return kTargetMissing;
+    if (removable && error == ERROR_NOT_READY) return kTargetMissing;
+    return kTargetNotJudged;
 }
 
 bool IsShortcutName(const std::string& name) {
     return name.size() >= 3 && _stricmp(name.c_str() + name.size() - 3, "LNK") == 0;
 }
 
-int CheckShortcut(const std::string& path, std::string* target, std::string* description, int mode, HWND window) {
+int CheckShortcut(const std::string& path, std::string* target, std::string* description, int mode, HWND window,
+                  bool judgeRemovable) {
     CLinkObject link;
     if (!link.Load(path)) return 1;
 
@@ -94,40 +102,39 @@ int CheckShortcut(const std::string& path, std::string* target, std::string* des
     // implementations (Wine's among them) answer S_OK without looking at the target, so the
     // target the object then holds is always checked as well.
     link->Resolve(window, kCheckResolveFlags);
-    char buffer[MAX_PATH] = {};
-    WIN32_FIND_DATAA found {};
-    if (link->GetPath(buffer, MAX_PATH, &found, SLGP_SHORTPATH) != S_OK || !buffer[0]) return 1;
-    std::string targetPath = buffer;
-    if (!JudgedRoot(targetPath)) return 1;
+    std::vector<WCHAR> buffer(kLinkTextChars);
+    WIN32_FIND_DATAW found {};
+    if (link->GetPath(buffer.data(), kLinkTextChars, &found, SLGP_SHORTPATH) != S_OK || !buffer[0]) return 1;
+    std::wstring targetPath = buffer.data();
+    if (JudgeShortcutTarget(targetPath, judgeRemovable) != kTargetMissing) return 1;
 
-    const PathCheckFn& check = TargetCheck();
-    if (check ? check(targetPath) : ShortcutTargetExists(targetPath)) return 1;
-
-    char text[MAX_PATH] = {};
-    if (FAILED(link->GetDescription(text, MAX_PATH))) text[0] = '\0';
-    if (target) *target = targetPath;
-    if (description) *description = text;
+    std::vector<WCHAR> text(kLinkTextChars);
+    if (FAILED(link->GetDescription(text.data(), kLinkTextChars))) text[0] = L'\0';
+    // Shown only, so where the code page lacks a character a form with question marks will do;
+    // the row acts on the shortcut's own path.
+    if (target) NarrowName(targetPath, *target);
+    if (description) NarrowName(text.data(), *description);
     return 0;
 }
 
 void CShortcutScan::OnFile(const WalkEntry& entry) {
     if (!IsShortcutName(entry.name)) return;
     std::string target, description;
-    if (CheckShortcut(entry.fullPath, &target, &description, kCheckShortcut, window_) != 0) return;
+    if (CheckShortcut(entry.fullPath, &target, &description, kCheckShortcut, window_, judgeRemovable_) != 0) return;
     list_.AddRow({entry.name, entry.fullPath, target, description}, -1, 0);
 }
 
 int ScanInvalidShortcuts(IResultList& list, ICancelPoll& cancel, IStatusSink& status, DWORD driveMask, HWND window,
-                         const std::function<void()>& afterDrive) {
+                         bool judgeRemovable, const std::function<void()>& afterDrive) {
     list.DeleteAll();
-    CShortcutScan scan(list, cancel, status, window);
+    CShortcutScan scan(list, cancel, status, window, judgeRemovable);
     ScanDrives(
         driveMask, [&](const std::string& drive) { return scan.WalkShortcutFolder(drive); },
         [&](const std::string&) {
             if (afterDrive) afterDrive();
         });
     int rows = list.Count();
-    status.SetStatusText(Format("Total Invalid entries found: %d", rows), 0);
+    status.SetStatusText(Format("Total Invalid entries found: %d", rows) + UnusableNamesText(scan.namesUnusable()), 0);
     return rows;
 }
 

@@ -1,24 +1,31 @@
 #include "files/walker.h"
 
+#include "app/codepage.h"
 #include "app/reghelpers.h"
 #include "framework/settings.h"
+#include "framework/strings.h"
 
-#include <mbstring.h>
+#include <vector>
 
 namespace {
-bool SamePath(const std::string& a, const std::string& b) {
-    return ::_mbsicmp(reinterpret_cast<const unsigned char*>(a.c_str()),
-                      reinterpret_cast<const unsigned char*>(b.c_str())) == 0;
-}
-
 std::string WithoutTrailingBackslashes(std::string s) {
     while (!s.empty() && s.back() == '\\') s.pop_back();
     return s;
 }
 }  // namespace
 
-CFolderEnum::CFolderEnum(const std::string& folder) : folder_(folder) {
-    find_ = ::FindFirstFileA((folder + "\\*.*").c_str(), &data_);
+bool EntryName(const WIN32_FIND_DATAW& data, UINT codePage, std::string& name) {
+    if (NarrowName(data.cFileName, name, codePage)) return true;
+    std::string alias;
+    if (data.cAlternateFileName[0] && NarrowName(data.cAlternateFileName, alias, codePage)) {
+        name = alias;
+        return true;
+    }
+    return false;
+}
+
+CFolderEnum::CFolderEnum(const std::string& folder, UINT codePage) : folder_(folder), codePage_(codePage) {
+    find_ = ::FindFirstFileW(WideName(folder + "\\*.*", codePage).c_str(), &data_);
     pending_ = find_ != INVALID_HANDLE_VALUE;
 }
 
@@ -28,13 +35,13 @@ CFolderEnum::~CFolderEnum() {
 
 bool CFolderEnum::Next(WalkEntry& entry) {
     if (!pending_) return false;
-    entry.name = data_.cFileName;
+    entry.usable = EntryName(data_, codePage_, entry.name);
     entry.fullPath = folder_ + "\\" + entry.name;
     entry.attributes = data_.dwFileAttributes;
     entry.length = (static_cast<uint64_t>(data_.nFileSizeHigh) << 32) | data_.nFileSizeLow;
     entry.lastWrite = data_.ftLastWriteTime;
-    entry.alternateName = data_.cAlternateFileName;
-    pending_ = ::FindNextFileA(find_, &data_) != FALSE;
+    NarrowName(data_.cAlternateFileName, entry.alternateName, codePage_);
+    pending_ = ::FindNextFileW(find_, &data_) != FALSE;
     return true;
 }
 
@@ -42,12 +49,18 @@ int CFolderWalker::WalkFolder(const std::string& folder) {
     if (cancel_ && cancel_->checkCancelled()) return 0;
     if (excluded_ && IsExcludedFolder(folder, *excluded_)) return 1;
 
-    CFolderEnum entries(folder);
+    CFolderEnum entries(folder, codePage_);
     if (status_) status_->SetStatusText(folder, 0);
     WalkEntry entry;
     while (entries.Next(entry)) {
         if (!entry.IsDirectory()) {
-            if (!SkipFile(entry)) OnFile(entry);
+            if (SkipFile(entry)) continue;
+            if (entry.usable) {
+                OnFile(entry);
+            } else {
+                ++namesUnusable_;
+                OnUnusableFile(entry);
+            }
             continue;
         }
         if (entry.IsDotEntry()) continue;
@@ -56,14 +69,24 @@ int CFolderWalker::WalkFolder(const std::string& folder) {
             continue;
         }
         if (SkipDirectory(entry)) continue;
+        if (!entry.usable) {
+            ++namesUnusable_;
+            continue;
+        }
         if (!WalkFolder(entry.fullPath)) return 0;
     }
     return 1;
 }
 
+std::string UnusableNamesText(int count) {
+    if (count == 0) return std::string();
+    return Format(". %d name(s) have no form in this Windows's code page: listed as not removable, or left alone",
+                  count);
+}
+
 bool IsExcludedFolder(const std::string& folder, const std::vector<std::string>& excluded) {
     for (const std::string& e : excluded)
-        if (SamePath(folder, e)) return true;
+        if (SameName(folder, e)) return true;
     return false;
 }
 
@@ -96,17 +119,19 @@ void LoadExcludedFolders(std::vector<std::string>& excludedFolders) {
         if (::RegOpenKeyExA(HKEY_CURRENT_USER, ExcludeKeyPath().c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
             return;
     }
+    // Room for the longest value name the registry allows, three bytes a character: a folder
+    // whose name did not fit would silently stop being excluded.
+    std::vector<char> name(kLongestValueNameBytes);
     for (DWORD index = 0;; ++index) {
-        char name[MAX_PATH] = {};
-        DWORD nameLength = MAX_PATH;
+        DWORD nameLength = static_cast<DWORD>(name.size());
         DWORD type = 0;
         BYTE data[4] = {};
         DWORD dataSize = sizeof data;
-        LONG rc = ::RegEnumValueA(key, index, name, &nameLength, nullptr, &type, data, &dataSize);
+        LONG rc = ::RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type, data, &dataSize);
         if (rc == ERROR_NO_MORE_ITEMS) break;
-        // A value that is not a 4-byte number (too long a name, other data) is not ours.
+        // A value that is not a 4-byte number is not ours.
         if (rc != ERROR_SUCCESS || dataSize != sizeof data) continue;
-        if (data[0] || data[1] || data[2] || data[3]) excludedFolders.push_back(name);
+        if (data[0] || data[1] || data[2] || data[3]) excludedFolders.emplace_back(name.data(), nameLength);
     }
     ::RegCloseKey(key);
 }

@@ -20,6 +20,9 @@ struct WalkEntry {
     uint64_t length = 0;   // the whole size, files of 4 GB and more included
     FILETIME lastWrite {};
     std::string alternateName;  // the 8.3 alias the file system keeps; empty when the name is one
+    // False when the name has no form in the process code page (only where that is not UTF-8)
+    // and no 8.3 alias: `name` and `fullPath` are then fit for showing only, never for acting.
+    bool usable = true;
 
     bool IsDirectory() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
     bool IsDotEntry() const { return name == "." || name == ".."; }
@@ -31,11 +34,17 @@ inline bool IsSystemAndHidden(DWORD attributes) {
     return (attributes & both) == both;
 }
 
+// The name by which the "A" calls of a process with `codePage` reach an entry: its own name when
+// it survives the code page, else its 8.3 alias. False when neither does; `name` then holds a
+// form fit for showing only.
+bool EntryName(const WIN32_FIND_DATAW& data, UINT codePage, std::string& name);
+
 // Reads one folder's entries ("folder\*.*", "." and ".." included) in the file system's order.
-// The search handle is closed when the object goes.
+// The names are read wide, so that none is cut or best-fit mapped on the way. The search handle
+// is closed when the object goes. `codePage` is the one the names are for (tests ask for others).
 class CFolderEnum {
 public:
-    explicit CFolderEnum(const std::string& folder);
+    explicit CFolderEnum(const std::string& folder, UINT codePage = CP_ACP);
     ~CFolderEnum();
     CFolderEnum(const CFolderEnum&) = delete;
     CFolderEnum& operator=(const CFolderEnum&) = delete;
@@ -45,8 +54,9 @@ public:
 
 private:
     std::string folder_;
+    UINT codePage_;
     HANDLE find_ = INVALID_HANDLE_VALUE;
-    WIN32_FIND_DATAA data_ {};
+    WIN32_FIND_DATAW data_ {};
     bool pending_ = false;
 };
 
@@ -71,6 +81,10 @@ public:
 
     // Folder links met and not followed so far.
     int linksSkipped() const { return linksSkipped_; }
+    // Entries whose names this process cannot pass on (see WalkEntry::usable) met so far.
+    int namesUnusable() const { return namesUnusable_; }
+    // The code page the names are made for; the process's own unless a test asks for another.
+    void SetCodePage(UINT codePage) { codePage_ = codePage; }
 
 protected:
     // The tool's attribute rule for files: true passes the file over.
@@ -79,6 +93,12 @@ protected:
     virtual bool SkipDirectory(const WalkEntry& entry) { return false; }
     // A file that passed the attribute rule.
     virtual void OnFile(const WalkEntry& entry) = 0;
+    // A file whose name cannot be passed on. A folder so named is never entered: nothing below
+    // it could be reached by its path.
+    virtual void OnUnusableFile(const WalkEntry& entry) {}
+    // For walks of their own (the temporary folders).
+    UINT codePage() const { return codePage_; }
+    void CountUnusableName() { ++namesUnusable_; }
 
     ICancelPoll* cancel_;
     IStatusSink* status_;
@@ -86,7 +106,13 @@ protected:
 private:
     const std::vector<std::string>* excluded_ = nullptr;
     int linksSkipped_ = 0;
+    int namesUnusable_ = 0;
+    UINT codePage_ = CP_ACP;
 };
+
+// What the scans add to their totals when they met names this process cannot pass on (see
+// WalkEntry::usable); empty when there were none.
+std::string UnusableNamesText(int count);
 
 // True when `folder` equals an entry of `excluded` as a whole text, without regard to case.
 // No prefix matching and no normalising: "C:\WINDOWS\" matches nothing, "C:" the root of C:.
@@ -100,6 +126,9 @@ bool ScanDrives(DWORD driveMask, const std::function<int(const std::string& driv
 
 // The settings key of the exclusion list, below HKEY_CURRENT_USER.
 std::string ExcludeKeyPath();
+// A buffer that holds any value name of the exclusion list: the registry's longest name in
+// UTF-8, where a character can take three bytes.
+const DWORD kLongestValueNameBytes = 16384 * 3;
 
 // Rebuilds `excludedFolders` from the "Exclude" section: the names of the values whose data is
 // non-zero. On first use (no section yet) it first stores the defaults: the Windows folder

@@ -1,7 +1,10 @@
 #include "history/history.h"
 
+#include "app/codepage.h"
 #include "app/reghelpers.h"
 #include "files/recycle.h"
+#include "files/walker.h"
+#include "framework/strings.h"
 
 #include <objbase.h>
 #include <shlobj.h>
@@ -68,6 +71,7 @@ CHistoryEraser::CHistoryEraser(ICancelPoll& cancel, IStatusSink& status)
 
 void CHistoryEraser::EraseHistory(const IResultList& list) {
     keysToDelete.clear();
+    namesUnusable = 0;
     for (int row = 0; row < list.Count(); ++row) {
         if (!list.IsChecked(row)) continue;
         if (cancel_.checkCancelled()) break;
@@ -75,7 +79,12 @@ void CHistoryEraser::EraseHistory(const IResultList& list) {
     }
     keysToDelete.clear();
     if (announceSettingsChange) announceSettingsChange();
-    status_.SetStatusText("", 0);
+    // Only where the process code page is not UTF-8 can a name be left for this reason.
+    status_.SetStatusText(namesUnusable ? Format("%d item(s) whose names have no form in this Windows's code page "
+                                                 "were left as they are.",
+                                                 namesUnusable)
+                                        : std::string(),
+                          0);
 }
 
 void CHistoryEraser::RunOption(DWORD code) {
@@ -133,10 +142,17 @@ void CHistoryEraser::FindKeysNamed(HKEY hive, const std::string& path, const std
         return;
     }
     for (DWORD i = 0; i < subkeys; ++i) {
-        char subkey[261];
-        DWORD length = sizeof subkey;
-        if (::RegEnumKeyExA(key, i, subkey, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) continue;
+        // Read wide: a key name in UTF-8 can take three bytes a character, and where the process
+        // code page is another, a name that does not survive it could only name another key.
+        WCHAR wide[256];
+        DWORD length = 256;
+        if (::RegEnumKeyExW(key, i, wide, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) continue;
         if (cancel_.checkCancelled()) break;
+        std::string subkey;
+        if (!NarrowName(std::wstring(wide, length), subkey)) {
+            ++namesUnusable;
+            continue;
+        }
         std::string child = path + "\\" + subkey;
         FindKeysNamed(hive, child, name);
         if (EndsWithKeyName(child, name)) keysToDelete.push_back(child);
@@ -178,17 +194,19 @@ void CHistoryEraser::DeleteUrlCacheEntries(DWORD typeMask) {
 void CHistoryEraser::ClearRecentFolder() {
     std::string folder = recentFolder ? recentFolder() : std::string();
     if (folder.empty()) return;
-    WIN32_FIND_DATAA fd;
-    HANDLE find = ::FindFirstFileA((folder + "\\*.*").c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE) return;
     const DWORD kept = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM |
                        FILE_ATTRIBUTE_HIDDEN;
-    do {
+    std::vector<std::string> files;
+    CFolderEnum entries(folder);
+    WalkEntry entry;
+    while (entries.Next(entry)) {
         if (cancel_.checkCancelled()) break;
-        if (fd.dwFileAttributes & kept) continue;
-        RecycleOneFile(folder + "\\" + fd.cFileName);
-    } while (::FindNextFileA(find, &fd));
-    ::FindClose(find);
+        if (entry.attributes & kept) continue;
+        if (entry.usable) files.push_back(entry.fullPath);
+        else ++namesUnusable;
+    }
+    // One removal for all, so the Recycle Bin is looked at once, not once per file.
+    RecycleFiles(files, true);
 }
 
 void CHistoryEraser::ClearUrlHistory() {

@@ -77,6 +77,9 @@ public:
 
     // Paths below HKEY_CURRENT_USER waiting to be deleted by the program MRU option.
     std::vector<std::string> keysToDelete;
+    // Keys and files of this run left alone because their names have no form in the process
+    // code page (never where that is UTF-8).
+    int namesUnusable = 0;
 
 private:
     ICancelPoll& cancel_;

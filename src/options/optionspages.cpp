@@ -3,6 +3,7 @@
 #include "app/datafolder.h"
 #include "app/help.h"
 #include "app/reghelpers.h"
+#include "app/codepage.h"
 #include "files/junk.h"
 #include "files/walker.h"
 #include "framework/prompter.h"
@@ -55,7 +56,8 @@ std::vector<DriveRow> ListFixedDrives() {
         if (!(present & (1u << i))) continue;
         std::string letter = std::string(1, static_cast<char>('A' + i)) + ":";
         if (::GetDriveTypeA((letter + "\\").c_str()) != DRIVE_FIXED) continue;
-        char label[30] = {};
+        // The longest label the system allows, in UTF-8 up to three bytes a character.
+        char label[(MAX_PATH + 1) * 3] = {};
         DriveRow row;
         row.bit = 1u << i;
         row.root = letter + "\\";
@@ -93,16 +95,16 @@ std::vector<ExcludeRow> ReadExcludeSection() {
     std::vector<ExcludeRow> rows;
     HKEY key = nullptr;
     if (::RegOpenKeyExA(HKEY_CURRENT_USER, ExcludeKeyPath().c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return rows;
+    std::vector<char> name(kLongestValueNameBytes);
     for (DWORD index = 0;; ++index) {
-        char name[MAX_PATH] = {};
-        DWORD nameLength = MAX_PATH;
+        DWORD nameLength = static_cast<DWORD>(name.size());
         BYTE data[4] = {};
         DWORD dataSize = sizeof data;
-        LONG rc = ::RegEnumValueA(key, index, name, &nameLength, nullptr, nullptr, data, &dataSize);
+        LONG rc = ::RegEnumValueA(key, index, name.data(), &nameLength, nullptr, nullptr, data, &dataSize);
         if (rc == ERROR_NO_MORE_ITEMS) break;
         // Values that are not a folder's 4-byte flag are none of ours.
         if (rc != ERROR_SUCCESS || dataSize != sizeof data) continue;
-        rows.push_back({name, data[0] || data[1] || data[2] || data[3]});
+        rows.push_back({std::string(name.data(), nameLength), data[0] || data[1] || data[2] || data[3]});
     }
     ::RegCloseKey(key);
     return rows;
@@ -214,17 +216,26 @@ BOOL COptionsPage3::OnInitDialog() {
 }
 
 std::string COptionsPage3::BrowseForFolder() {
-    BROWSEINFOA bi {};
-    char display[MAX_PATH] = {};
+    // Wide throughout: the byte forms would cut a long UTF-8 path at MAX_PATH bytes.
+    BROWSEINFOW bi {};
+    WCHAR display[MAX_PATH] = {};
     bi.hwndOwner = ::GetParent(m_hWnd);
     bi.pszDisplayName = display;
     bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
-    LPITEMIDLIST pidl = ::SHBrowseForFolderA(&bi);
+    LPITEMIDLIST pidl = ::SHBrowseForFolderW(&bi);
     if (!pidl) return std::string();
-    char path[MAX_PATH] = {};
-    BOOL ok = ::SHGetPathFromIDListA(pidl, path);
+    WCHAR path[MAX_PATH] = {};
+    BOOL ok = ::SHGetPathFromIDListW(pidl, path);
     ::CoTaskMemFree(pidl);
-    return ok ? std::string(path) : std::string();
+    if (!ok) return std::string();
+    // The walk names such a folder by its short form, so the entry is stored in that form.
+    std::string folder;
+    if (NarrowPath(path, folder)) return folder;
+    MessageBoxText("The name of " + folder +
+                       " has no form in this Windows's code page, and the folder has no short name; it cannot be "
+                       "listed here.",
+                   MB_OK | MB_ICONEXCLAMATION);
+    return std::string();
 }
 
 void COptionsPage3::OnAdd() {

@@ -1,5 +1,6 @@
 #include "widgets/tipdlg.h"
 
+#include "app/codepage.h"
 #include "framework/prompter.h"
 #include "framework/settings.h"
 #include "framework/strings.h"
@@ -49,9 +50,7 @@ void ShowTipOfTheDay(HWND owner) {
 }
 
 std::string CDailyTipDlg::DefaultTipsPath() {
-    char path[MAX_PATH] = "";
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder = path;
+    std::string folder = ModulePath();
     size_t cut = folder.find_last_of('\\');
     folder = cut == std::string::npos ? std::string() : folder.substr(0, cut);
     return folder + "\\tips.txt";
