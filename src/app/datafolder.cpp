@@ -16,18 +16,11 @@ bool SameFolder(const std::string& a, const std::string& b) {
 }  // namespace
 
 std::string ProgramFolder() {
-    // Asked in wide form: a folder name in UTF-8 can need more than MAX_PATH bytes.
-    std::wstring path(32768, L'\0');
-    DWORD n = ::GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-    if (n == 0 || n >= path.size()) return std::string();
-    path.resize(n);
-    size_t slash = path.rfind(L'\\');
-    if (slash == std::wstring::npos) return std::string();
-    std::string folder;
-    // A name the process code page cannot carry opens nothing (or something else); the caller
-    // then finds the folder unwritable and goes to the local data folder.
-    if (!NarrowName(path.substr(0, slash), folder)) return std::string();
-    return folder;
+    // The module path in a form the code page carries (its 8.3 alias where it must); empty
+    // when there is none, and the data folder then goes to the local one.
+    std::string path = ModulePath();
+    size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 std::string LocalDataFolder() {

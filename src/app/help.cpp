@@ -1,7 +1,7 @@
 #include "app/help.h"
 
 #include "app/app.h"
-#include "app/codepage.h"
+#include "app/datafolder.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -16,6 +16,6 @@ std::string HelpPagePath(const std::string& programFolder, int topic) {
 }
 
 void OpenHelpTopic(int topic) {
-    std::string path = HelpPagePath(FolderOfPath(ModulePath()), topic);
+    std::string path = HelpPagePath(ProgramFolder(), topic);
     ::ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }

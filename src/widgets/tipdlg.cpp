@@ -1,6 +1,7 @@
 #include "widgets/tipdlg.h"
 
 #include "app/codepage.h"
+#include "app/datafolder.h"
 #include "framework/prompter.h"
 #include "framework/settings.h"
 #include "framework/strings.h"
@@ -50,10 +51,7 @@ void ShowTipOfTheDay(HWND owner) {
 }
 
 std::string CDailyTipDlg::DefaultTipsPath() {
-    std::string folder = ModulePath();
-    size_t cut = folder.find_last_of('\\');
-    folder = cut == std::string::npos ? std::string() : folder.substr(0, cut);
-    return folder + "\\tips.txt";
+    return ProgramFolder() + "\\tips.txt";
 }
 
 CDailyTipDlg::CDailyTipDlg(int tipNumber, HWND owner, const std::string& tipsPath)
