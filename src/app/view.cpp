@@ -67,9 +67,13 @@ CWrenlyView::~CWrenlyView() {
 
 bool CWrenlyView::CreateView(HWND parent, UINT id) {
     RECT rc {0, 0, 100, 100};
+    // LVS_SHAREIMAGELISTS: the list destroys none of its image lists. The view destroys its own
+    // (the registry pictures and the empty list) with itself, the shell's small-icon list
+    // belongs to the whole process, and the check-box pictures go with the list.
     if (!CreateControl(WC_LISTVIEWA, parent, rc, "",
                        WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SHAREIMAGELISTS, 0, id))
         return false;
+    FreeCheckBoxImagesWithList(m_hWnd);
 
     // Every row is drawn bold.
     HFONT font = reinterpret_cast<HFONT>(Send(WM_GETFONT));

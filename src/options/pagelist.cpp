@@ -3,6 +3,7 @@
 #include "duplicates/dupendings.h"
 
 #include "framework/strings.h"
+#include "framework/window.h"
 
 #include <shellapi.h>
 
@@ -56,6 +57,10 @@ bool CanAddEnding(const std::string& ending, const std::vector<std::string>& lis
 // ---------------------------------------------------------------------------------------------
 
 void CPageList::Setup(bool checkBoxes) {
+    // The lists are made with LVS_SHAREIMAGELISTS, so that none destroys the shell's image list,
+    // which belongs to the whole process. Their check-box pictures are each list's own: the list
+    // frees them when it goes.
+    FreeCheckBoxImagesWithList(hwnd_);
     ::SendMessageA(hwnd_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(SystemSmallImages()));
     if (checkBoxes) ::SendMessageA(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
 }
