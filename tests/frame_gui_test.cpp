@@ -303,6 +303,8 @@ TEST_F(FrameTest, MovingToAScreenOfAnotherScaleLaysEverythingOutAgain) {
         EXPECT_EQ(24, iconSize(v->Send(LVM_GETIMAGELIST, LVSIL_SMALL)));
         EXPECT_EQ(180, v->Send(LVM_GETCOLUMNWIDTH, 0));
         EXPECT_GE(frame->Splitter().LeftWidth(), left * 3 / 2);
+        RECT header = frame->OutBar().headerRect(0);
+        EXPECT_EQ(35, header.bottom - header.top) << "the bar's headers follow the scale";
         RECT clip {};
         ::GetClientRect(frame->BusyAnimation(), &clip);
         EXPECT_EQ(72, clip.right);

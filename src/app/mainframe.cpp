@@ -327,6 +327,7 @@ LRESULT CMainFrame::OnCreate() {
     // The bars' own fonts, made for the system DPI, are the starting point at every scale.
     messageBarFont_ = FontOfWindow(messageBar_);
     statusBarFont_ = FontOfWindow(statusBar_);
+    statusBarOwnFont_ = reinterpret_cast<HFONT>(::SendMessageA(statusBar_, WM_GETFONT, 0, 0));
     SetBarFonts();
 
     CreateNotifier();
@@ -477,11 +478,10 @@ void CMainFrame::SetBarFonts() {
     ::SendMessageA(messageBar_, WM_SETFONT, reinterpret_cast<WPARAM>(bold), TRUE);
     if (messageFont_) ::DeleteObject(messageFont_);
     messageFont_ = bold;
-    // The status bar keeps the font it was made with at the system DPI.
+    // At the system DPI the status bar keeps the font it was made with.
     HFONT status = dpi_ != SystemDpi() ? CreateFontForDpi(statusBarFont_, SystemDpi(), dpi_) : nullptr;
     if (status || statusFont_) {
-        ::SendMessageA(statusBar_, WM_SETFONT,
-                       reinterpret_cast<WPARAM>(status ? status : ::GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+        ::SendMessageA(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(status ? status : statusBarOwnFont_), TRUE);
         if (statusFont_) ::DeleteObject(statusFont_);
         statusFont_ = status;
     }

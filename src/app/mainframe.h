@@ -139,6 +139,7 @@ private:
     HFONT statusFont_ = nullptr;  // only while the window is not at the system DPI
     LOGFONTA messageBarFont_ {};
     LOGFONTA statusBarFont_ {};
+    HFONT statusBarOwnFont_ = nullptr;  // the status bar's font as made (none: the system's)
     HBITMAP rebarBack_ = nullptr;
     SIZE busyClipSize_ {48, 16};
     std::string tipText_;
