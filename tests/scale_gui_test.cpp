@@ -157,6 +157,8 @@ protected:
         frame->fillHistoryItems = [] {};
         ASSERT_TRUE(frame->CreateFrame());
         SetMainWindow(frame->m_hWnd);
+        RECT first = frame->WindowRect();
+        EXPECT_GE(first.bottom - first.top, S(450)) << "opened under the minimum size";
         // The first-run size of a 1024 x 768 screen at 100%, at this scale: the same room for
         // everything as there.
         ::SetWindowPos(frame->m_hWnd, nullptr, 0, 0, S(853), S(640), SWP_NOZORDER);

@@ -332,6 +332,10 @@ LRESULT CMainFrame::OnCreate() {
 
     CreateNotifier();
     Layout();
+    // A place stored at a smaller scale can be under this one's minimum size.
+    RECT now = WindowRect();
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, now.right - now.left, now.bottom - now.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     return 0;
 }
 
