@@ -167,8 +167,8 @@ void CTaskbarNotifier::SetShape() {
     ::SetWindowRgn(m_hWnd, cutShape_ ? BuildSkinRegion(skinBitmap, transparent_) : nullptr, TRUE);
 }
 
-bool CTaskbarNotifier::FitSkinToText(const std::string& shown) {
-    if (!loadedSkin_) return false;
+void CTaskbarNotifier::FitSkinToText(const std::string& shown) {
+    if (!loadedSkin_) return;
     const int room = textArea.bottom - textArea.top - grownBy_;
     int needed = 0;
     HDC dc = ::GetDC(nullptr);
@@ -182,11 +182,11 @@ bool CTaskbarNotifier::FitSkinToText(const std::string& shown) {
     }
     ::ReleaseDC(nullptr, dc);
     const int grow = std::max(0, needed - room);
-    if (grow == grownBy_) return false;
+    if (grow == grownBy_) return;
     HBITMAP skin = loadedSkin_;
     if (grow > 0) {
         skin = StretchedSkin(loadedSkin_, textArea.top, textArea.bottom - grownBy_, grow);
-        if (!skin) return false;
+        if (!skin) return;
     }
     if (skinBitmap != loadedSkin_) ::DeleteObject(skinBitmap);
     skinBitmap = skin;
@@ -194,7 +194,6 @@ bool CTaskbarNotifier::FitSkinToText(const std::string& shown) {
     grownBy_ = grow;
     skinHeight = loadedHeight_ + grow;
     SetShape();
-    return true;
 }
 
 void CTaskbarNotifier::SetDpi(UINT dpi) {
@@ -368,8 +367,10 @@ void CTaskbarNotifier::ShowText(const std::string& newText, UINT showTime, UINT 
     TaskbarPlace place = locateTaskbar ? locateTaskbar() : FindSystemTaskbar();
     taskbar = place.rect;
     // Drawn for the screen it comes out on, and as tall as the text needs.
+    const SIZE before {skinWidth, skinHeight};
     SetDpi(DpiOfRect(taskbar));
-    const bool resized = FitSkinToText(text);
+    FitSkinToText(text);
+    const bool resized = skinWidth != before.cx || skinHeight != before.cy;
     int distance;
     if (Near(taskbar.left, 0) && Near(taskbar.right, place.screenWidth)) {
         edge = Near(taskbar.top, 0) ? TaskbarEdge::Top : TaskbarEdge::Bottom;
@@ -408,11 +409,13 @@ void CTaskbarNotifier::ShowText(const std::string& newText, UINT showTime, UINT 
     case NotifierState::Disappearing:
         ::KillTimer(m_hWnd, kDisappearTimer);
         ::SetTimer(m_hWnd, kWaitTimer, stayTime, nullptr);
+        w = skinWidth;
+        h = skinHeight;
         switch (edge) {
-        case TaskbarEdge::Right: x = taskbar.left - skinWidth; w = skinWidth; break;
-        case TaskbarEdge::Left: x = taskbar.right; w = skinWidth; break;
-        case TaskbarEdge::Top: y = taskbar.bottom; h = skinHeight; break;
-        case TaskbarEdge::Bottom: y = taskbar.top - skinHeight; h = skinHeight; break;
+        case TaskbarEdge::Right: x = taskbar.left - skinWidth; y = taskbar.bottom - skinHeight; break;
+        case TaskbarEdge::Left: x = taskbar.right; y = taskbar.bottom - skinHeight; break;
+        case TaskbarEdge::Top: x = taskbar.right - skinWidth; y = taskbar.bottom; break;
+        case TaskbarEdge::Bottom: x = taskbar.right - skinWidth; y = taskbar.top - skinHeight; break;
         }
         // Back at full size it waits again, and a further text only restarts the wait.
         state = NotifierState::Waiting;

@@ -98,9 +98,8 @@ private:
     void DrawSkin(HDC dc) const;
     void DrawLabel(HDC dc) const;
     void UseSkin(HBITMAP bitmap, bool cutShape, COLORREF transparent);
-    // Grows (or shrinks back) the skin so that `text` fits the text area; true when its size
-    // changed.
-    bool FitSkinToText(const std::string& text);
+    // Grows (or shrinks back) the skin so that `text` fits the text area.
+    void FitSkinToText(const std::string& text);
     void SetShape();
     void MakeFonts();
     HFONT MakeFont(int style) const;
