@@ -10,6 +10,7 @@
 #include "options/optionssheet.h"
 #include "resource.h"
 #include "test_support.h"
+#include "widgets/progressdlg.h"
 #include "widgets/tipdlg.h"
 
 #include <gtest/gtest.h>
@@ -363,6 +364,17 @@ TEST_F(AtThisScale, TipDialogFits) {
     EXPECT_GE(lowest, S(28));
     EXPECT_LT(lowest, S(32));
     dlg.DestroyModeless();
+}
+
+TEST_F(AtThisScale, ProgressDialogsFit) {
+    CCancelDialog cancel;
+    CAnimationDialog animation;
+    ASSERT_TRUE(cancel.create(nullptr));
+    ASSERT_TRUE(animation.create(nullptr));
+    ExpectTextsFit(cancel.m_hWnd, "cancel dialog");
+    ExpectTextsFit(animation.m_hWnd, "animation dialog");
+    cancel.close();
+    animation.close();
 }
 
 TEST(Scales, EveryWindowAt150And200Percent) {
