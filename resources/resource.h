@@ -48,6 +48,12 @@
 #define IDB_REBAR_BACK                  158     /* rebar band background tile    */
 #define IDB_NOTIFIER_SKIN               173     /* notifier skin, magenta outside */
 
+/* Every picture (the bitmaps above and the busy clip) is also drawn for
+ * 150% and 200% display scales, one and a half and two times as large
+ * (24 and 32 pixel strips, a 48 and 64 pixel bulb, ...): those drawings
+ * are the picture's id plus one and two PICTURE_SCALE_STEP. */
+#define PICTURE_SCALE_STEP              1000
+
 /* Bitmap 134: pictures of the registry rows (index into the strip). */
 #define REGIMG_HKLM                     0       /* HKEY_LOCAL_MACHINE: computer   */
 #define REGIMG_HKCU                     1       /* HKEY_CURRENT_USER: one user    */

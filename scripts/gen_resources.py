@@ -23,13 +23,18 @@ MAGENTA = (255, 0, 255)
 
 
 class Canvas:
-    """RGBA canvas; colours are straight (not premultiplied), alpha 0..1."""
+    """RGBA canvas; colours are straight (not premultiplied), alpha 0..1.
 
-    def __init__(self, w, h, ss=4):
-        self.w = w
-        self.h = h
+    Shapes, colour functions and put() work in design units; a canvas made
+    at `scale` has `scale` pixels per unit (w and h are in units), so one
+    drawing gives the picture for every display scale."""
+
+    def __init__(self, w, h, ss=4, scale=1.0):
+        self.scale = scale
+        self.w = int(round(w * scale))
+        self.h = int(round(h * scale))
         self.ss = ss
-        self.px = [[0.0, 0.0, 0.0, 0.0] for _ in range(w * h)]
+        self.px = [[0.0, 0.0, 0.0, 0.0] for _ in range(self.w * self.h)]
 
     def blend(self, x, y, color, cov):
         if not (0 <= x < self.w and 0 <= y < self.h):
@@ -48,11 +53,12 @@ class Canvas:
         """Fill a shape (predicate with a bounding box) with a colour or a
         colour function of the pixel centre."""
         ss = ss or self.ss
+        k = self.scale
         bx0, by0, bx1, by1 = shape.bbox
-        x0 = max(0, int(math.floor(bx0)))
-        y0 = max(0, int(math.floor(by0)))
-        x1 = min(self.w, int(math.ceil(bx1)))
-        y1 = min(self.h, int(math.ceil(by1)))
+        x0 = max(0, int(math.floor(bx0 * k)))
+        y0 = max(0, int(math.floor(by0 * k)))
+        x1 = min(self.w, int(math.ceil(bx1 * k)))
+        y1 = min(self.h, int(math.ceil(by1 * k)))
         inside = shape.inside
         step = 1.0 / ss
         offs = [(i + 0.5) * step for i in range(ss)]
@@ -61,19 +67,23 @@ class Canvas:
             for px in range(x0, x1):
                 n = 0
                 for oy in offs:
-                    fy = py + oy
+                    fy = (py + oy) / k
                     for ox in offs:
-                        if inside(px + ox, fy):
+                        if inside((px + ox) / k, fy):
                             n += 1
                 if n:
-                    c = color(px + 0.5, py + 0.5) if callable(color) else color
+                    c = color((px + 0.5) / k, (py + 0.5) / k) if callable(color) else color
                     self.blend(px, py, c, n / total)
 
     def put(self, x, y, color):
-        """Set one pixel, fully covered."""
-        self.blend(x, y, color, 1.0)
+        """Cover one unit square (one pixel at scale 1)."""
+        if self.scale == 1.0:
+            self.blend(x, y, color, 1.0)
+        else:
+            self.fill(rect(x, y, x + 1, y + 1), color)
 
     def paste(self, other, dx, dy):
+        """Another canvas at pixel offset dx, dy."""
         for y in range(other.h):
             for x in range(other.w):
                 p = other.px[y * other.w + x]
@@ -289,14 +299,22 @@ FONT5x7 = {
 }
 
 
-def draw_text(cv, x, y, text, font, color, gap=1):
+def draw_text(cv, x, y, text, font, color, gap=1, block=None):
+    """Pixel-font text with its top left at unit x, y; each font pixel is a
+    square of `block` canvas pixels (by default the whole pixels a unit
+    spans), so the letters stay sharp at every scale."""
+    block = block or max(1, int(cv.scale))
+    px = int(round(x * cv.scale))
+    py = int(round(y * cv.scale))
     for ch in text:
         glyph = font[ch]
         for gy, row in enumerate(glyph):
             for gx, c in enumerate(row):
                 if c == "#":
-                    cv.put(x + gx, y + gy, color)
-        x += len(glyph[0]) + gap
+                    for by in range(block):
+                        for bx in range(block):
+                            cv.blend(px + gx * block + bx, py + gy * block + by, color, 1.0)
+        px += (len(glyph[0]) + gap) * block
 
 
 # ---------------------------------------------------------------------------
@@ -327,8 +345,12 @@ STEEL_LIGHT = (226, 230, 238)
 # ---------------------------------------------------------------------------
 
 
+# The display scale the pictures are being drawn for (1, 1.5 or 2).
+SCALE = 1.0
+
+
 def new16():
-    return Canvas(16, 16)
+    return Canvas(16, 16, scale=SCALE)
 
 
 def page(cv, x0, y0, x1, y1, ear=3, lines=True):
@@ -845,12 +867,16 @@ REGISTRY_IMAGES = [
 ]
 
 
-def strip(makers):
-    rows = [[] for _ in range(16)]
+def strip(makers, scale=1.0):
+    global SCALE
+    SCALE = scale
+    side = int(round(16 * scale))
+    rows = [[] for _ in range(side)]
     for make in makers:
         img = make().rgb(MAGENTA, "key")
-        for y in range(16):
+        for y in range(side):
             rows[y].extend(img[y])
+    SCALE = 1.0
     return rows
 
 
@@ -859,8 +885,8 @@ def strip(makers):
 # ---------------------------------------------------------------------------
 
 
-def bulb_bitmap():
-    cv = Canvas(32, 32)
+def bulb_bitmap(scale=1.0):
+    cv = Canvas(32, 32, scale=scale)
     glass = circle(16, 12.5, 9.5) | polygon([(9.2, 18), (22.8, 18), (20.5, 23), (11.5, 23)])
     glass_in = circle(16, 12.5, 8.4) | polygon([(10.4, 18), (21.6, 18), (19.6, 22.4), (12.4, 22.4)])
     # soft glow
@@ -881,15 +907,16 @@ def bulb_bitmap():
     return cv.rgb(WHITE, "blend")
 
 
-def rebar_tile():
-    w, h = 8, 64
+def rebar_tile(scale=1.0):
+    w, h = 8, int(round(64 * scale))
+    shade = int(round(28 * scale))
     top = (255, 255, 255)
     mid = (240, 243, 248)
     bottom = (214, 222, 236)
     rows = []
     for y in range(h):
-        if y < 28:
-            t = y / 27.0
+        if y < shade:
+            t = y / float(shade - 1)
             c = tuple(mid[i] + (bottom[i] - mid[i]) * t for i in range(3))
         else:
             c = bottom
@@ -900,9 +927,9 @@ def rebar_tile():
     return rows
 
 
-def notifier_skin():
+def notifier_skin(scale=1.0):
     W, H = 240, 150
-    cv = Canvas(W, H)
+    cv = Canvas(W, H, scale=scale)
     border = (40, 70, 130)
     cv.fill(rrect(0, 0, W, H, 10), border)
     cv.fill(rrect(1, 1, W - 1, H - 1, 9), vgrad((255, 255, 255), (222, 232, 248), 24, H))
@@ -911,9 +938,12 @@ def notifier_skin():
     cv.fill(band, vgrad((98, 150, 226), (36, 84, 170), 1, 23))
     cv.fill(rect(1, 23, W - 1, 24), (24, 60, 130))
     cv.fill(rect(1, 24, W - 1, 25), (176, 200, 236))
-    # the program icon in the title band
-    cv.paste(app_icon(16), 5, 4)
-    draw_text(cv, 25, 9, "Kelvo Utilities", FONT5x7, (255, 255, 255))
+    # the program icon in the title band, drawn at its own size; the title in
+    # whole-pixel letters, centred on the band as at 100%
+    cv.paste(app_icon(int(round(16 * scale))), int(round(5 * scale)), int(round(4 * scale)))
+    block = max(1, int(round(scale)))
+    draw_text(cv, 25, (12.5 * scale - 3.5 * block) / scale, "Kelvo Utilities", FONT5x7, (255, 255, 255),
+              block=block)
     # close hint on the right: a small x
     cv.fill(line(W - 16, 8, W - 10, 14, 1.6) | line(W - 16, 14, W - 10, 8, 1.6), (220, 232, 250))
     # footer line
@@ -985,6 +1015,77 @@ def bmp24(rows):
     return bytes(head + info + data)
 
 
+def median_cut(rows, keep, size=256):
+    """A palette of at most `size` colours for the pixels of `rows`: `keep`
+    (the key colour) exactly, the rest by median cut, weighted by how often
+    each colour is used (so wide gradients keep all their steps).
+    Deterministic: ties are broken by colour order."""
+    counts = {}
+    for row in rows:
+        for c in row:
+            if c != keep:
+                counts[c] = counts.get(c, 0) + 1
+    boxes = [sorted(counts)]
+    while len(boxes) < size - 1:
+        best, axis, score = None, 0, 0.0
+        for i, box in enumerate(boxes):
+            if len(box) < 2:
+                continue
+            weight = math.sqrt(sum(counts[c] for c in box))
+            for a in range(3):
+                spread = max(c[a] for c in box) - min(c[a] for c in box)
+                if spread * weight > score:
+                    best, axis, score = i, a, spread * weight
+        if best is None:
+            break
+        box = sorted(boxes[best], key=lambda c: (c[axis], c))
+        total = sum(counts[c] for c in box)
+        run, cut = 0, 1
+        for i, c in enumerate(box[:-1]):
+            run += counts[c]
+            cut = i + 1
+            if run * 2 >= total:
+                break
+        boxes[best:best + 1] = [box[:cut], box[cut:]]
+    palette = [keep]
+    for box in boxes:
+        n = sum(counts[c] for c in box)
+        avg = tuple(int(round(sum(c[a] * counts[c] for c in box) / float(n))) for a in range(3))
+        if avg == keep:
+            avg = (avg[0] - 1, avg[1], avg[2] - 1)
+        palette.append(avg)
+    return palette
+
+
+def bmp8(rows, keep=MAGENTA):
+    """An 8-bit bitmap: a quarter of the bytes of bmp24 for pictures whose
+    colours are mostly gradients (the notifier skins)."""
+    palette = median_cut(rows, keep)
+    index = {}
+
+    def nearest(c):
+        if c not in index:
+            if c == keep:
+                index[c] = 0
+            else:
+                index[c] = min(range(1, len(palette)),
+                               key=lambda i: (sum((palette[i][a] - c[a]) ** 2 for a in range(3)), i))
+        return index[c]
+    h = len(rows)
+    w = len(rows[0])
+    stride = (w + 3) & ~3
+    data = bytearray()
+    for y in range(h - 1, -1, -1):
+        line_ = bytearray(nearest(c) for c in rows[y])
+        line_ += b"\0" * (stride - len(line_))
+        data += line_
+    colors = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
+    colors += b"\0\0\0\0" * (256 - len(palette))
+    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 8, 0, len(data), 2835, 2835, 256, 0)
+    head = struct.pack("<2sIHHI", b"BM", 14 + 40 + len(colors) + len(data), 0, 0, 14 + 40 + len(colors))
+    return bytes(head + info + colors + data)
+
+
 def ico(canvases):
     images = []
     for cv in canvases:
@@ -1043,29 +1144,43 @@ HAND = [
 HAND_HOTSPOT = (5, 0)
 
 
-def cur_hand():
-    w = h = 32
-    xor = bytearray()
-    andm = bytearray()
-    for y in range(h - 1, -1, -1):
-        xrow = bytearray(4)
-        arow = bytearray(b"\xff\xff\xff\xff")
-        for x in range(w):
-            c = "."
-            if y < len(HAND) and x < len(HAND[y]):
-                c = HAND[y][x]
-            if c != ".":
-                arow[x // 8] &= ~(0x80 >> (x % 8)) & 0xFF
-                if c == "W":
-                    xrow[x // 8] |= 0x80 >> (x % 8)
-        xor += xrow
-        andm += arow
-    info = struct.pack("<IiiHHIIiiII", 40, w, h * 2, 1, 1, 0, len(xor) + len(andm), 0, 0, 2, 2)
-    palette = bytes((0, 0, 0, 0, 255, 255, 255, 0))
-    data = info + palette + bytes(xor) + bytes(andm)
-    head = struct.pack("<HHH", 0, 2, 1)
-    entry = struct.pack("<BBBBHHII", w, h, 2, 0, HAND_HOTSPOT[0], HAND_HOTSPOT[1], len(data), 6 + 16)
-    return head + entry + data
+def cur_hand(sizes=(32, 48, 64)):
+    """The hand in every cursor size the display scales use (the system
+    picks the one of its cursor size); larger ones repeat the pixels of the
+    32-pixel drawing."""
+    images = []
+    for w in sizes:
+        h = w
+        stride = ((w + 31) // 32) * 4
+        xor = bytearray()
+        andm = bytearray()
+        for y in range(h - 1, -1, -1):
+            xrow = bytearray(stride)
+            arow = bytearray(b"\xff" * stride)
+            sy = y * 32 // h
+            for x in range(w):
+                sx = x * 32 // w
+                c = "."
+                if sy < len(HAND) and sx < len(HAND[sy]):
+                    c = HAND[sy][sx]
+                if c != ".":
+                    arow[x // 8] &= ~(0x80 >> (x % 8)) & 0xFF
+                    if c == "W":
+                        xrow[x // 8] |= 0x80 >> (x % 8)
+            xor += xrow
+            andm += arow
+        info = struct.pack("<IiiHHIIiiII", 40, w, h * 2, 1, 1, 0, len(xor) + len(andm), 0, 0, 2, 2)
+        palette = bytes((0, 0, 0, 0, 255, 255, 255, 0))
+        hot = (HAND_HOTSPOT[0] * w // 32, HAND_HOTSPOT[1] * h // 32)
+        images.append((w, h, hot, info + palette + bytes(xor) + bytes(andm)))
+    out = bytearray(struct.pack("<HHH", 0, 2, len(images)))
+    offset = 6 + 16 * len(images)
+    for w, h, hot, data in images:
+        out += struct.pack("<BBBBHHII", w % 256, h % 256, 2, 0, hot[0], hot[1], len(data), offset)
+        offset += len(data)
+    for _, _, _, data in images:
+        out += data
+    return bytes(out)
 
 
 # ---------------------------------------------------------------------------
@@ -1076,7 +1191,7 @@ AVI_W, AVI_H, AVI_FRAMES, AVI_FPS = 48, 16, 10, 10
 AVI_BG = (236, 236, 236)
 
 
-def busy_frames():
+def busy_frames(scale=1.0):
     dots = 5
     xs = [6.0 + 9.0 * i for i in range(dots)]
     pale = (196, 206, 224)
@@ -1084,7 +1199,7 @@ def busy_frames():
     frames = []
     for k in range(AVI_FRAMES):
         pos = k * dots / float(AVI_FRAMES)
-        cv = Canvas(AVI_W, AVI_H)
+        cv = Canvas(AVI_W, AVI_H, scale=scale)
         cv.fill(rect(0, 0, AVI_W, AVI_H), AVI_BG)
         for i, x in enumerate(xs):
             d = (i - pos) % dots
@@ -1104,6 +1219,7 @@ def busy_frames():
 
 
 def avi(frames):
+    width, height = len(frames[0][0]), len(frames[0])
     colors = []
     seen = {}
     for c in [AVI_BG] + sorted({c for f in frames for row in f for c in row}):
@@ -1112,12 +1228,12 @@ def avi(frames):
             colors.append(c)
     if len(colors) > 256:
         raise SystemExit("busy clip needs %d colours" % len(colors))
-    stride = (AVI_W + 3) & ~3
-    frame_size = stride * AVI_H
+    stride = (width + 3) & ~3
+    frame_size = stride * height
     chunks = []
     for f in frames:
         data = bytearray()
-        for y in range(AVI_H - 1, -1, -1):
+        for y in range(height - 1, -1, -1):
             row = bytearray(seen[c] for c in f[y])
             row += b"\0" * (stride - len(row))
             data += row
@@ -1132,12 +1248,12 @@ def avi(frames):
 
     usec = 1000000 // AVI_FPS
     avih = struct.pack("<IIIIIIIIII4I", usec, frame_size * AVI_FPS, 0, 0x10, len(frames), 0, 1,
-                       frame_size, AVI_W, AVI_H, 0, 0, 0, 0)
+                       frame_size, width, height, 0, 0, 0, 0)
     strh = struct.pack("<4s4sIHHIIIIIIIIhhhh", b"vids", b"DIB ", 0, 0, 0, 0, 1, AVI_FPS, 0,
-                       len(frames), frame_size, 0xFFFFFFFF, 0, 0, 0, AVI_W, AVI_H)
+                       len(frames), frame_size, 0xFFFFFFFF, 0, 0, 0, width, height)
     palette = b"".join(bytes((b, g, r, 0)) for r, g, b in colors)
     palette += b"\0\0\0\0" * (256 - len(colors))
-    strf = struct.pack("<IiiHHIIiiII", 40, AVI_W, AVI_H, 1, 8, 0, frame_size, 0, 0, 256, 0) + palette
+    strf = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, 0, frame_size, 0, 0, 256, 0) + palette
     hdrl = lst(b"hdrl", chunk(b"avih", avih) + lst(b"strl", chunk(b"strh", strh) + chunk(b"strf", strf)))
     movi_data = b""
     index = b""
@@ -1191,22 +1307,27 @@ def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "resources", "gen")
     os.makedirs(out, exist_ok=True)
     files = {
-        "toolbar.bmp": bmp24(strip(TOOLBAR_IMAGES)),
-        "outbar.bmp": bmp24(strip(OUTBAR_IMAGES)),
-        "registry.bmp": bmp24(strip(REGISTRY_IMAGES)),
-        "bulb.bmp": bmp24(bulb_bitmap()),
-        "rebar.bmp": bmp24(rebar_tile()),
-        "notifier.bmp": bmp24(notifier_skin()),
-        "KelvoUtils.ico": ico([app_icon(48), app_icon(32), app_icon(16)]),
+        "KelvoUtils.ico": ico([app_icon(64), app_icon(48), app_icon(32), app_icon(24), app_icon(16)]),
         "hand.cur": cur_hand(),
-        "busy.avi": avi(busy_frames()),
         "notify.wav": chime(),
     }
+    # Every picture at 100%, and as drawn for the 150% and 200% display scales.
+    for scale, suffix in ((1.0, ""), (1.5, "-150"), (2.0, "-200")):
+        files.update({
+            "toolbar%s.bmp" % suffix: bmp24(strip(TOOLBAR_IMAGES, scale)),
+            "outbar%s.bmp" % suffix: bmp24(strip(OUTBAR_IMAGES, scale)),
+            "registry%s.bmp" % suffix: bmp24(strip(REGISTRY_IMAGES, scale)),
+            "bulb%s.bmp" % suffix: bmp24(bulb_bitmap(scale)),
+            "rebar%s.bmp" % suffix: bmp24(rebar_tile(scale)),
+            # the larger skins in 256 colours: they would otherwise be most of the program's size
+            "notifier%s.bmp" % suffix: (bmp8 if suffix else bmp24)(notifier_skin(scale)),
+            "busy%s.avi" % suffix: avi(busy_frames(scale)),
+        })
     for name in sorted(files):
         path = os.path.join(out, name)
         with open(path, "wb") as f:
             f.write(files[name])
-        print("%-16s %7d bytes" % (name, len(files[name])))
+        print("%-20s %7d bytes" % (name, len(files[name])))
 
 
 if __name__ == "__main__":

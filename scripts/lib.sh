@@ -155,13 +155,16 @@ configure_drives() {
     WINEPREFIX="$p" wineserver -w 2>/dev/null || true
 }
 
-# Makes a throwaway machine at $1 from the template and starts a persistent wineserver in it.
+# Makes a throwaway machine at $1 from the template and starts a persistent wineserver in it;
+# its desktop is $2 (default 1024x768).
 make_sandbox() {
-    local dest="$1" tpl
+    local dest="$1" size="${2:-1024x768}" tpl
     tpl="$(make_template)"
     stop_sandbox "$dest"
     rm -rf "$dest"; mkdir -p "$(dirname "$dest")"
     cp -a "$tpl" "$dest"
+    # The first program that starts makes the desktop at the size the registry holds.
+    sed -i "s/^\"Default\"=\"1024x768\"/\"Default\"=\"$size\"/" "$dest/user.reg"
     use_prefix "$dest"
     # Wine's background processes (the server, services, the desktop) outlive the program that
     # started them and keep its output open: start them here, detached from our output, so
@@ -171,7 +174,7 @@ make_sandbox() {
     # The services have linked the host's ports again.
     seal_prefix "$dest"
     if [ -n "${DISPLAY:-}" ]; then
-        wine explorer /desktop=Default,1024x768 </dev/null >/dev/null 2>&1 &
+        wine explorer /desktop=Default,"$size" </dev/null >/dev/null 2>&1 &
         for _ in $(seq 100); do
             wine_desktop_ready && break
             sleep 0.1
@@ -201,14 +204,15 @@ check_sealed() {
     return 1
 }
 
-# Starts Xvfb on a free display unless one is usable already; sets XVFB_PID when it started one.
+# Starts Xvfb (a screen of $1, default 1024x768) on a free display unless one is usable already;
+# sets XVFB_PID when it started one.
 XVFB_PID=""
 ensure_display() {
     if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
-    local n
+    local n size="${1:-1024x768}"
     for n in $(seq 91 130); do
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+        Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
         XVFB_PID=$!
         export DISPLAY=":$n"
         for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.1; done

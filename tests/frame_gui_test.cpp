@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 #include <vector>
 
@@ -264,6 +265,64 @@ TEST_F(FrameTest, MinimumSizeAndFirstRunPlace) {
     pos.cx = 10;
     ApplyMinimumSize(current, pos);
     EXPECT_EQ(10, pos.cx);
+}
+
+TEST_F(FrameTest, MovingToAScreenOfAnotherScaleLaysEverythingOutAgain) {
+    auto iconSize = [](LRESULT list) {
+        int cx = 0, cy = 0;
+        ::ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(list), &cx, &cy);
+        return cx;
+    };
+    auto fontHeight = [](HWND bar) {
+        LOGFONTA lf {};
+        ::GetObjectA(reinterpret_cast<HFONT>(::SendMessageA(bar, WM_GETFONT, 0, 0)), sizeof lf, &lf);
+        return std::abs(lf.lfHeight);
+    };
+    frame->OutBar().setSelFolder(1);
+    CWrenlyView* v = frame->GetListView();
+    const int barFont = fontHeight(frame->MessageBar());
+    const int left = frame->Splitter().LeftWidth();
+    // The system tells a per-monitor aware window the new DPI and where it should go.
+    auto moveTo = [&](UINT dpi, const RECT& place) {
+        frame->Send(WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&place));
+    };
+    const int before = GdiObjectCount();
+    for (int round = 0; round < 3; ++round) {
+        RECT larger {20, 10, 20 + 1000, 10 + 720};
+        moveTo(144, larger);
+        EXPECT_EQ(144u, frame->Dpi());
+        RECT rc = frame->WindowRect();
+        EXPECT_EQ(1000, rc.right - rc.left);
+        EXPECT_EQ(720, rc.bottom - rc.top);
+        EXPECT_EQ(24, iconSize(reinterpret_cast<LRESULT>(frame->OutBar().getImageList(2))));
+        EXPECT_EQ(24, iconSize(::SendMessageA(frame->ToolBar(), TB_GETIMAGELIST, 0, 0)));
+        EXPECT_GT(HIWORD(::SendMessageA(frame->ToolBar(), TB_GETBUTTONSIZE, 0, 0)), 24);
+        RECT toolbar {};
+        ::GetClientRect(frame->ToolBar(), &toolbar);
+        EXPECT_GE(toolbar.bottom, HIWORD(::SendMessageA(frame->ToolBar(), TB_GETBUTTONSIZE, 0, 0)));
+        EXPECT_EQ(24, iconSize(v->Send(LVM_GETIMAGELIST, LVSIL_SMALL)));
+        EXPECT_EQ(180, v->Send(LVM_GETCOLUMNWIDTH, 0));
+        EXPECT_GE(frame->Splitter().LeftWidth(), left * 3 / 2);
+        RECT header = frame->OutBar().headerRect(0);
+        EXPECT_EQ(35, header.bottom - header.top) << "the bar's headers follow the scale";
+        RECT clip {};
+        ::GetClientRect(frame->BusyAnimation(), &clip);
+        EXPECT_EQ(72, clip.right);
+        EXPECT_EQ(24, clip.bottom);
+        EXPECT_GE(fontHeight(frame->MessageBar()), barFont * 3 / 2 - 1);
+        ::SetWindowPos(frame->m_hWnd, nullptr, 0, 0, 100, 100, SWP_NOMOVE | SWP_NOZORDER);
+        rc = frame->WindowRect();
+        EXPECT_EQ(750, rc.right - rc.left) << "the minimum size follows the scale";
+
+        RECT back {86, 64, 86 + 853, 64 + 640};
+        moveTo(96, back);
+        EXPECT_EQ(16, iconSize(reinterpret_cast<LRESULT>(frame->OutBar().getImageList(2))));
+        EXPECT_EQ(16, iconSize(::SendMessageA(frame->ToolBar(), TB_GETIMAGELIST, 0, 0)));
+        EXPECT_EQ(120, v->Send(LVM_GETCOLUMNWIDTH, 0));
+        EXPECT_EQ(left, frame->Splitter().LeftWidth());
+        EXPECT_EQ(barFont, fontHeight(frame->MessageBar()));
+    }
+    EXPECT_EQ(before, GdiObjectCount()) << "what the window made for one scale goes with the next";
 }
 
 TEST_F(FrameTest, ClosingSavesThePlaceUnlessTurnedOffOrMaximised) {

@@ -333,6 +333,42 @@ TEST_F(NotifierTest, HideNowStopsEveryStateForGood) {
     }
 }
 
+TEST_F(NotifierTest, ATextTooLongForTheSkinMakesItTallerAtOnce) {
+    notifier.SetTextArea(15, 30, notifier.skinWidth - 10, notifier.skinHeight - 30);
+    notifier.ShowText("short", 200, 10000, 200);
+    AppearFully();
+    ExpectRect(Rect(), 784, 738 - 154, 1024, 738);  // the last step overshoots
+    std::string lines;
+    for (int i = 0; i < 12; ++i) lines += "line " + std::to_string(i) + "\n";
+    const int before = GdiObjectCount();
+    for (int round = 0; round < 5; ++round) {
+        notifier.ShowText(lines, 200, 10000, 200);
+        EXPECT_EQ(NotifierState::Waiting, notifier.state);
+        ASSERT_GT(notifier.skinHeight, 150);
+        ExpectRect(Rect(), 784, 738 - notifier.skinHeight, 1024, 738);
+        // The text area grew by as much as the skin, and the text fits it.
+        EXPECT_EQ(notifier.skinHeight - 30, notifier.textArea.bottom);
+        HDC dc = ::GetDC(nullptr);
+        HGDIOBJ old = ::SelectObject(dc, notifier.normalFont);
+        RECT need {0, 0, notifier.textArea.right - notifier.textArea.left, 0};
+        ::DrawTextA(dc, lines.c_str(), static_cast<int>(lines.size()), &need, DT_WORDBREAK | DT_CALCRECT);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(nullptr, dc);
+        EXPECT_LE(need.bottom, notifier.textArea.bottom - notifier.textArea.top);
+        // Still the skin's shape: rounded corners at its new bottom, whole across its middle.
+        HRGN shape = ::CreateRectRgn(0, 0, 0, 0);
+        ASSERT_NE(ERROR, ::GetWindowRgn(notifier.m_hWnd, shape));
+        EXPECT_FALSE(::PtInRegion(shape, 0, notifier.skinHeight - 1));
+        EXPECT_TRUE(::PtInRegion(shape, 0, notifier.skinHeight / 2));
+        ::DeleteObject(shape);
+
+        notifier.ShowText("short again", 200, 10000, 200);
+        EXPECT_EQ(150, notifier.skinHeight);
+        ExpectRect(Rect(), 784, 738 - 150, 1024, 738);
+    }
+    EXPECT_EQ(before, GdiObjectCount()) << "skins and shapes of earlier texts left behind";
+}
+
 TEST_F(NotifierTest, RealTimersRunTheWholeShow) {
     std::set<NotifierState> seen;
     notifier.ShowText("timers", 100, 200, 100);

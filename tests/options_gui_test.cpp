@@ -721,3 +721,19 @@ TEST_F(OptionsTest, OnlyPagesShownCommitAndCancelCommitsNothing) {
     EXPECT_EQ(1, ReadSettingInt("Settings", "playsound", -1));
     EXPECT_TRUE(playSound);
 }
+
+TEST_F(OptionsTest, OpeningEveryPageAndCancellingLeavesNoGdiObjectsBehind) {
+    auto openEveryPage = [&] {
+        Run(kPageDrives, {[&] {
+            for (int page = kPageUnneededFiles; page <= kPageGeneral; ++page)
+                ::SendMessageA(current->Window(), PSM_SETCURSEL, page, 0);
+            return PageWindow() == current->general.m_hWnd;
+        }}, PSBTN_CANCEL);
+    };
+    // The first showings fill the caches of the system (fonts, the shell's icons).
+    for (int i = 0; i < 2; ++i) openEveryPage();
+    const int before = GdiObjectCount();
+    ASSERT_GT(before, 0);
+    for (int i = 0; i < 10; ++i) openEveryPage();
+    EXPECT_EQ(before, GdiObjectCount()) << "GDI objects left behind by 10 openings";
+}

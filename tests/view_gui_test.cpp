@@ -136,6 +136,22 @@ TEST_F(ViewTest, ListModeSetsImageLists) {
     EXPECT_EQ(system, view.Send(LVM_GETIMAGELIST, LVSIL_SMALL));
     EXPECT_EQ(1, cleared);
     EXPECT_TRUE(::GetWindowLongA(view.m_hWnd, GWL_STYLE) & LVS_SHAREIMAGELISTS);
+
+    // The shared lists stay with their owners, but nothing the view made outlives it: not its
+    // pictures, and not the check-box pictures of the tools that switch check boxes on.
+    auto oneView = [&] {
+        CWrenlyView other;
+        ASSERT_TRUE(other.CreateView(host.m_hWnd, 101));
+        for (int mode : {kListRegistry, kListStartupPrograms, kListUnneededFiles, kListHistory}) {
+            other.SetListMode(mode);
+            bool boxes = mode == kListStartupPrograms || mode == kListHistory;
+            other.Send(LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, boxes ? LVS_EX_CHECKBOXES : 0);
+        }
+    };
+    oneView();
+    const int before = GdiObjectCount();
+    for (int i = 0; i < 5; ++i) oneView();
+    EXPECT_EQ(before, GdiObjectCount()) << "GDI objects left behind by 5 views";
 }
 
 TEST_F(ViewTest, SeparatorRowsCannotBeSelected) {

@@ -4,6 +4,7 @@
 #include "app/app.h"
 #include "app/help.h"
 #include "app/itemcommands.h"
+#include "framework/dpi.h"
 #include "framework/prompter.h"
 #include "framework/settings.h"
 #include "framework/strings.h"
@@ -90,16 +91,17 @@ void OpenAddress(const std::string& address) {
 
 }  // namespace
 
-void ApplyMinimumSize(const RECT& current, WINDOWPOS& pos) {
+void ApplyMinimumSize(const RECT& current, WINDOWPOS& pos, UINT dpi) {
     if (pos.flags & SWP_NOSIZE) return;
-    if (pos.cx < kMinWidth) {
+    const int minWidth = ScaleToDpi(kMinWidth, dpi), minHeight = ScaleToDpi(kMinHeight, dpi);
+    if (pos.cx < minWidth) {
         // A left edge dragged inwards moves the window: keep the right edge where it was.
-        if (!(pos.flags & SWP_NOMOVE) && pos.x != current.left) pos.x = current.right - kMinWidth;
-        pos.cx = kMinWidth;
+        if (!(pos.flags & SWP_NOMOVE) && pos.x != current.left) pos.x = current.right - minWidth;
+        pos.cx = minWidth;
     }
-    if (pos.cy < kMinHeight) {
-        if (!(pos.flags & SWP_NOMOVE) && pos.y != current.top) pos.y = current.bottom - kMinHeight;
-        pos.cy = kMinHeight;
+    if (pos.cy < minHeight) {
+        if (!(pos.flags & SWP_NOMOVE) && pos.y != current.top) pos.y = current.bottom - minHeight;
+        pos.cy = minHeight;
     }
 }
 
@@ -134,7 +136,11 @@ CMainFrame::CMainFrame() {
         return LRESULT(0);
     });
     OnMessage(WM_WINDOWPOSCHANGING, [this](WPARAM, LPARAM l) {
-        if (!::IsIconic(m_hWnd)) ApplyMinimumSize(WindowRect(), *reinterpret_cast<WINDOWPOS*>(l));
+        if (!::IsIconic(m_hWnd)) ApplyMinimumSize(WindowRect(), *reinterpret_cast<WINDOWPOS*>(l), dpi_);
+        return LRESULT(0);
+    });
+    OnMessage(WM_DPICHANGED, [this](WPARAM w, LPARAM l) {
+        OnDpiChanged(HIWORD(w), reinterpret_cast<const RECT*>(l));
         return LRESULT(0);
     });
     OnMessage(WM_OUTBAR_NOTIFY, [this](WPARAM w, LPARAM l) {
@@ -221,6 +227,7 @@ CMainFrame::CMainFrame() {
 CMainFrame::~CMainFrame() {
     Destroy();
     if (messageFont_) ::DeleteObject(messageFont_);
+    if (statusFont_) ::DeleteObject(statusFont_);
     if (outBarImages_) ::ImageList_Destroy(outBarImages_);
     if (outBarSmallImages_) ::ImageList_Destroy(outBarSmallImages_);
     if (toolImages_) ::ImageList_Destroy(toolImages_);
@@ -265,6 +272,10 @@ void CMainFrame::SetupToolCommands() {
 
 void CMainFrame::AdjustClass(WNDCLASSEXA& wc) const {
     wc.hIcon = ::LoadIconA(AppInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    // The caption's icon from the drawing of its own size, not the large one shrunk.
+    wc.hIconSm = static_cast<HICON>(::LoadImageA(AppInstance(), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON,
+                                                 ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+                                                 LR_SHARED));
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
 }
 
@@ -288,9 +299,12 @@ bool CMainFrame::CreateFrame() {
 }
 
 LRESULT CMainFrame::OnCreate() {
+    dpi_ = WindowDpi(m_hWnd);
     // The client area: the splitter with the outlook bar and the result list.
     if (!splitter_.CreateSplitter(m_hWnd, IDW_SPLITTER)) return -1;
+    splitter_.SetDpi(dpi_);
     if (!view_.CreateView(splitter_.m_hWnd, kViewId)) return -1;
+    view_.SetDpi(dpi_);
     // The file tools' settings live with the list from the start.
     LoadExcludedFolders(view_.settings.excludedFolders);
     LoadJunkEndings(view_.settings);
@@ -305,7 +319,9 @@ LRESULT CMainFrame::OnCreate() {
     // Selecting the first tool sets up the list; the message bar and notifier come later.
     outBar_.setSelFolder(0);
     RECT client = ClientRect();
-    splitter_.SetColumnInfo(0, 160, 0);
+    splitter_.SetColumnInfo(0, ScaleToDpi(160, dpi_), 0);
+    // Wider where the captions need it: fonts do not grow in step with the scale.
+    splitter_.WidenLeftColumn(outBar_.captionWidth());
     splitter_.SetColumnInfo(1, client.right / 4, 0);
     splitter_.RecalcLayout();
 
@@ -323,32 +339,26 @@ LRESULT CMainFrame::OnCreate() {
     int whole = -1;
     if (!::SendMessageA(statusBar_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&whole))) return -1;
     if (!::SendMessageA(messageBar_, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(&whole))) return -1;
-    HFONT font = reinterpret_cast<HFONT>(::SendMessageA(messageBar_, WM_GETFONT, 0, 0));
-    LOGFONTA lf {};
-    ::GetObjectA(font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
-    lf.lfWeight = FW_BOLD;
-    messageFont_ = ::CreateFontIndirectA(&lf);
-    ::SendMessageA(messageBar_, WM_SETFONT, reinterpret_cast<WPARAM>(messageFont_), TRUE);
+    // The bars' own fonts, made for the system DPI, are the starting point at every scale.
+    messageBarFont_ = FontOfWindow(messageBar_);
+    statusBarFont_ = FontOfWindow(statusBar_);
+    statusBarOwnFont_ = reinterpret_cast<HFONT>(::SendMessageA(statusBar_, WM_GETFONT, 0, 0));
+    SetBarFonts();
 
     CreateNotifier();
     Layout();
+    // A place stored at a smaller scale can be under this one's minimum size.
+    RECT now = WindowRect();
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, now.right - now.left, now.bottom - now.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     return 0;
 }
 
 void CMainFrame::SetupOutBar() {
-    RECT rc {0, 0, 160, 400};
+    RECT rc {0, 0, ScaleToDpi(160, dpi_), ScaleToDpi(400, dpi_)};
     outBar_.create(WS_CHILD | WS_VISIBLE, rc, splitter_.m_hWnd, kOutBarId, 0x140);
     outBar_.setOwner(m_hWnd);
-    outBarImages_ = ::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 15, 1);
-    HBITMAP bmp = static_cast<HBITMAP>(::LoadImageA(AppInstance(), MAKEINTRESOURCEA(IDB_OUTBAR_IMAGES), IMAGE_BITMAP, 0,
-                                                    0, LR_CREATEDIBSECTION));
-    if (bmp) {
-        ::ImageList_AddMasked(outBarImages_, bmp, RGB(255, 0, 255));
-        ::DeleteObject(bmp);
-    }
-    outBarSmallImages_ = ::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 0, 1);
-    outBar_.setImageList(outBarImages_, 2);
-    outBar_.setImageList(outBarSmallImages_, 1);
+    SetOutBarPictures();
     outBar_.setAnimationSpeed(20);
     outBar_.setItemTick(200);
     for (const ToolInfo& t : kTools) outBar_.addFolder(t.caption, t.folderId);
@@ -372,15 +382,7 @@ bool CMainFrame::CreateToolBar() {
                                  AppInstance(), nullptr);
     if (!toolBar_) return false;
     ::SendMessageA(toolBar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    toolImages_ = ::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 15, 1);
-    HBITMAP bmp = static_cast<HBITMAP>(::LoadImageA(AppInstance(), MAKEINTRESOURCEA(IDB_TOOLBAR_IMAGES), IMAGE_BITMAP,
-                                                    0, 0, LR_CREATEDIBSECTION));
-    if (bmp) {
-        ::ImageList_AddMasked(toolImages_, bmp, RGB(255, 0, 255));
-        ::DeleteObject(bmp);
-    }
-    ::SendMessageA(toolBar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolImages_));
-    ::SendMessageA(toolBar_, TB_SETDISABLEDIMAGELIST, 0, reinterpret_cast<LPARAM>(toolImages_));
+    SetToolBarPictures();
     std::vector<TBBUTTON> buttons;
     int image = 0;
     for (int i = 0; i < count; ++i) {
@@ -411,35 +413,119 @@ void CMainFrame::CreateRebar() {
     ::SetParent(toolBar_, rebar_);
     ::SendMessageA(toolBar_, TB_SETPARENT, reinterpret_cast<WPARAM>(m_hWnd), 0);
 
-    animation_ = ::CreateWindowExA(0, ANIMATE_CLASSA, "", WS_CHILD | WS_VISIBLE | ACS_TRANSPARENT, 0, 0, 48, 16, rebar_,
-                                   nullptr, AppInstance(), nullptr);
-    if (animation_)
-        ::SendMessageA(animation_, ACM_OPENA, reinterpret_cast<WPARAM>(AppInstance()),
-                       reinterpret_cast<LPARAM>(MAKEINTRESOURCEA(IDR_BUSY_AVI)));
+    animation_ = ::CreateWindowExA(0, ANIMATE_CLASSA, "", WS_CHILD | WS_VISIBLE | ACS_TRANSPARENT, 0, 0,
+                                   ScaleToDpi(48, dpi_), ScaleToDpi(16, dpi_), rebar_, nullptr, AppInstance(), nullptr);
+    OpenBusyClip();
 
-    rebarBack_ = ::LoadBitmapA(AppInstance(), MAKEINTRESOURCEA(IDB_REBAR_BACK));
-    SIZE size {};
-    ::SendMessageA(toolBar_, TB_GETMAXSIZE, 0, reinterpret_cast<LPARAM>(&size));
     REBARBANDINFOA band {};
     band.cbSize = sizeof band;
-    band.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_STYLE | RBBIM_SIZE | (rebarBack_ ? RBBIM_BACKGROUND : 0);
+    band.fMask = RBBIM_CHILD | RBBIM_STYLE;
     band.fStyle = RBBS_CHILDEDGE | RBBS_GRIPPERALWAYS;
     band.hwndChild = toolBar_;
-    band.cxMinChild = size.cx;
-    band.cyMinChild = size.cy > 22 ? size.cy : 22;
-    band.cx = size.cx + 40;
-    band.hbmBack = rebarBack_;
     ::SendMessageA(rebar_, RB_INSERTBANDA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&band));
     if (animation_) {
         REBARBANDINFOA anim {};
         anim.cbSize = sizeof anim;
-        anim.fMask = RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_STYLE;
+        anim.fMask = RBBIM_CHILD | RBBIM_STYLE;
         anim.fStyle = RBBS_CHILDEDGE | RBBS_FIXEDSIZE;
         anim.hwndChild = animation_;
-        anim.cxMinChild = 48;
-        anim.cyMinChild = 16;
         ::SendMessageA(rebar_, RB_INSERTBANDA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&anim));
     }
+    SizeRebarBands();
+}
+
+void CMainFrame::SetOutBarPictures() {
+    HIMAGELIST large = LoadPictureStrip(IDB_OUTBAR_IMAGES, 16, dpi_);
+    HIMAGELIST small = CreateEmptyPictureList(16, dpi_);
+    outBar_.setImageList(large, 2);
+    outBar_.setImageList(small, 1);
+    outBar_.setDpi(dpi_);
+    // The bar uses the new lists from here on: the old ones can go.
+    if (outBarImages_) ::ImageList_Destroy(outBarImages_);
+    if (outBarSmallImages_) ::ImageList_Destroy(outBarSmallImages_);
+    outBarImages_ = large;
+    outBarSmallImages_ = small;
+}
+
+void CMainFrame::SetToolBarPictures() {
+    HIMAGELIST pictures = LoadPictureStrip(IDB_TOOLBAR_IMAGES, 16, dpi_);
+    // The toolbar takes its button size from the pictures.
+    ::SendMessageA(toolBar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(pictures));
+    ::SendMessageA(toolBar_, TB_SETDISABLEDIMAGELIST, 0, reinterpret_cast<LPARAM>(pictures));
+    if (toolImages_) ::ImageList_Destroy(toolImages_);
+    toolImages_ = pictures;
+}
+
+void CMainFrame::OpenBusyClip() {
+    busyClipSize_ = SIZE {ScaleToDpi(48, dpi_), ScaleToDpi(16, dpi_)};
+    if (!animation_) return;
+    // Without ACS_CENTER the control takes the size of the clip it opens.
+    ::SendMessageA(animation_, ACM_OPENA, reinterpret_cast<WPARAM>(AppInstance()),
+                   reinterpret_cast<LPARAM>(MAKEINTRESOURCEA(PictureIdForDpi(IDR_BUSY_AVI, dpi_))));
+    RECT clip {};
+    ::GetClientRect(animation_, &clip);
+    if (clip.right > 0 && clip.bottom > 0) busyClipSize_ = SIZE {clip.right, clip.bottom};
+}
+
+void CMainFrame::SizeRebarBands() {
+    if (!rebar_) return;
+    HBITMAP back = ::LoadBitmapA(AppInstance(), MAKEINTRESOURCEA(PictureIdForDpi(IDB_REBAR_BACK, dpi_)));
+    SIZE size {};
+    ::SendMessageA(toolBar_, TB_GETMAXSIZE, 0, reinterpret_cast<LPARAM>(&size));
+    REBARBANDINFOA band {};
+    band.cbSize = sizeof band;
+    band.fMask = RBBIM_CHILDSIZE | RBBIM_SIZE | (back ? RBBIM_BACKGROUND : 0);
+    band.cxMinChild = size.cx;
+    band.cyMinChild = std::max<int>(size.cy, ScaleToDpi(22, dpi_));
+    band.cx = size.cx + ScaleToDpi(40, dpi_);
+    band.hbmBack = back;
+    ::SendMessageA(rebar_, RB_SETBANDINFOA, 0, reinterpret_cast<LPARAM>(&band));
+    if (rebarBack_) ::DeleteObject(rebarBack_);
+    rebarBack_ = back;
+    if (animation_) {
+        REBARBANDINFOA anim {};
+        anim.cbSize = sizeof anim;
+        anim.fMask = RBBIM_CHILDSIZE;
+        anim.cxMinChild = busyClipSize_.cx;
+        anim.cyMinChild = busyClipSize_.cy;
+        ::SendMessageA(rebar_, RB_SETBANDINFOA, 1, reinterpret_cast<LPARAM>(&anim));
+    }
+}
+
+void CMainFrame::SetBarFonts() {
+    HFONT bold = CreateFontForDpi(messageBarFont_, SystemDpi(), dpi_, FW_BOLD);
+    ::SendMessageA(messageBar_, WM_SETFONT, reinterpret_cast<WPARAM>(bold), TRUE);
+    if (messageFont_) ::DeleteObject(messageFont_);
+    messageFont_ = bold;
+    // At the system DPI the status bar keeps the font it was made with.
+    HFONT status = dpi_ != SystemDpi() ? CreateFontForDpi(statusBarFont_, SystemDpi(), dpi_) : nullptr;
+    if (status || statusFont_) {
+        ::SendMessageA(statusBar_, WM_SETFONT, reinterpret_cast<WPARAM>(status ? status : statusBarOwnFont_), TRUE);
+        if (statusFont_) ::DeleteObject(statusFont_);
+        statusFont_ = status;
+    }
+}
+
+void CMainFrame::OnDpiChanged(UINT dpi, const RECT* suggested) {
+    if (dpi && dpi != dpi_) {
+        dpi_ = dpi;
+        splitter_.SetDpi(dpi);
+        view_.SetDpi(dpi);
+        SetOutBarPictures();
+        splitter_.WidenLeftColumn(outBar_.captionWidth());
+        if (toolBar_) {
+            SetToolBarPictures();
+            ::SendMessageA(toolBar_, TB_AUTOSIZE, 0, 0);
+        }
+        OpenBusyClip();
+        SizeRebarBands();
+        if (messageBar_ && statusBar_) SetBarFonts();
+    }
+    if (suggested)
+        ::SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                       suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    Layout();
+    Invalidate();
 }
 
 void CMainFrame::CreateNotifier() {
@@ -447,7 +533,11 @@ void CMainFrame::CreateNotifier() {
     notifier_.LoadSkin(IDB_NOTIFIER_SKIN);
     notifier_.SetFonts("tahoma", 85, 0, 0);
     notifier_.SetColors(RGB(0, 0, 0), 0xC80000);
-    notifier_.SetTextArea(15, 30, notifier_.skinWidth - 10, notifier_.skinHeight - 30);
+    // The margins of the skin's drawing at 100%, in the drawing the popup took for its scale.
+    const UINT dpi = notifier_.Dpi();
+    notifier_.SetTextArea(PictureSizeForDpi(15, dpi), PictureSizeForDpi(30, dpi),
+                          notifier_.skinWidth - PictureSizeForDpi(10, dpi),
+                          notifier_.skinHeight - PictureSizeForDpi(30, dpi));
 }
 
 void CMainFrame::Layout() {
@@ -467,7 +557,7 @@ void CMainFrame::Layout() {
         ::GetTextMetricsA(dc, &tm);
         ::SelectObject(dc, old);
         ::ReleaseDC(messageBar_, dc);
-        int h = tm.tmHeight + 8;
+        int h = tm.tmHeight + ScaleToDpi(8, dpi_);
         ::MoveWindow(messageBar_, 0, top, rc.right, h, TRUE);
         top += h;
     }
@@ -522,11 +612,11 @@ void CMainFrame::SetColumns(int listMode) {
         LVCOLUMNA col {};
         col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
         col.fmt = LVCFMT_LEFT;
-        col.cx = c.width;
+        col.cx = ScaleToDpi(c.width, dpi_);
         col.pszText = const_cast<char*>(c.title);
         col.iSubItem = n;
         view_.Send(LVM_INSERTCOLUMNA, n++, reinterpret_cast<LPARAM>(&col));
-        view_.columnWidths.push_back(c.width);
+        view_.columnWidths.push_back(col.cx);
     }
 }
 

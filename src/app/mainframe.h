@@ -33,9 +33,10 @@ struct ToolItem {
 };
 extern const ToolItem kToolItems[20];
 
-// The window rectangle that results from a move or resize, kept at least 500 x 450; `current`
-// is where the window is now, so a left or top edge dragged inwards keeps the opposite edge.
-void ApplyMinimumSize(const RECT& current, WINDOWPOS& pos);
+// The window rectangle that results from a move or resize, kept at least 500 x 450 (at 96 DPI,
+// larger at `dpi`); `current` is where the window is now, so a left or top edge dragged inwards
+// keeps the opposite edge.
+void ApplyMinimumSize(const RECT& current, WINDOWPOS& pos, UINT dpi = 96);
 
 // The stored window rectangle made fit to start with: at least 500 x 450, no larger than the
 // work area `work` (where that is smaller), and moved inside it. A place saved on a monitor that
@@ -58,6 +59,8 @@ public:
     HWND ToolBar() const { return toolBar_; }
     HWND BusyAnimation() const { return animation_; }
     CSplitterWnd& Splitter() { return splitter_; }
+    // The DPI the window is laid out for.
+    UINT Dpi() const { return dpi_; }
 
     // Services for the tools.
     void SetStatusText(const std::string& text, int target) override;
@@ -103,6 +106,13 @@ private:
     void CreateRebar();
     void CreateNotifier();
     void SetupOutBar();
+    // The sizes and pictures that follow the window's DPI.
+    void SetOutBarPictures();
+    void SetToolBarPictures();
+    void OpenBusyClip();
+    void SizeRebarBands();
+    void SetBarFonts();
+    void OnDpiChanged(UINT dpi, const RECT* suggested);
     void Layout();
     void OnClose();
     void OnTimer(UINT_PTR id);
@@ -129,7 +139,13 @@ private:
     HWND animation_ = nullptr;
     HWND statusBar_ = nullptr;
     HWND messageBar_ = nullptr;
+    UINT dpi_ = 96;
     HFONT messageFont_ = nullptr;
+    HFONT statusFont_ = nullptr;  // only while the window is not at the system DPI
+    LOGFONTA messageBarFont_ {};
+    LOGFONTA statusBarFont_ {};
+    HFONT statusBarOwnFont_ = nullptr;  // the status bar's font as made (none: the system's)
     HBITMAP rebarBack_ = nullptr;
+    SIZE busyClipSize_ {48, 16};
     std::string tipText_;
 };

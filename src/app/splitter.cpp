@@ -1,5 +1,7 @@
 #include "app/splitter.h"
 
+#include "framework/dpi.h"
+
 #include <windowsx.h>
 
 CSplitterWnd::CSplitterWnd() {
@@ -34,9 +36,10 @@ CSplitterWnd::CSplitterWnd() {
             RECT rc = ClientRect();
             int x = GET_X_LPARAM(l) - dragOffset_;
             if (x < leftMin_) x = leftMin_;
-            if (x > rc.right - kBarWidth - rightMin_) x = rc.right - kBarWidth - rightMin_;
+            if (x > rc.right - BarWidth() - rightMin_) x = rc.right - BarWidth() - rightMin_;
             if (x < 0) x = 0;
             leftWidth_ = x;
+            chosenLeft96_ = ::MulDiv(x, kBaseDpi, static_cast<int>(dpi_));
             RecalcLayout();
         }
         return LRESULT(0);
@@ -64,8 +67,25 @@ void CSplitterWnd::AdjustClass(WNDCLASSEXA& wc) const {
 
 bool CSplitterWnd::CreateSplitter(HWND parent, UINT id) {
     RECT rc {0, 0, 100, 100};
-    return Create(parent, rc, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0,
-                  reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id))) != nullptr;
+    if (!Create(parent, rc, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0,
+                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id))))
+        return false;
+    dpi_ = WindowDpi(m_hWnd);
+    return true;
+}
+
+int CSplitterWnd::BarWidth() const { return ScaleToDpi(6, dpi_); }
+
+void CSplitterWnd::SetDpi(UINT dpi) {
+    if (!dpi || dpi == dpi_) return;
+    auto rescale = [&](int& v) { v = ::MulDiv(v, static_cast<int>(dpi), static_cast<int>(dpi_)); };
+    leftWidth_ = ScaleToDpi(chosenLeft96_, dpi);
+    rescale(rightIdeal_);
+    rescale(leftMin_);
+    rescale(rightMin_);
+    dpi_ = dpi;
+    RecalcLayout();
+    Invalidate();
 }
 
 void CSplitterWnd::SetPanes(HWND left, HWND right) {
@@ -77,6 +97,7 @@ void CSplitterWnd::SetPanes(HWND left, HWND right) {
 void CSplitterWnd::SetColumnInfo(int column, int ideal, int minimum) {
     if (column == 0) {
         leftWidth_ = ideal;
+        chosenLeft96_ = ::MulDiv(ideal, kBaseDpi, static_cast<int>(dpi_));
         leftMin_ = minimum;
     } else {
         rightIdeal_ = ideal;
@@ -84,19 +105,25 @@ void CSplitterWnd::SetColumnInfo(int column, int ideal, int minimum) {
     }
 }
 
+void CSplitterWnd::WidenLeftColumn(int width) {
+    if (width <= leftWidth_) return;
+    leftWidth_ = width;
+    RecalcLayout();
+}
+
 RECT CSplitterWnd::BarRect() const {
     RECT rc = ClientRect();
-    return RECT {leftWidth_, 0, leftWidth_ + kBarWidth, rc.bottom};
+    return RECT {leftWidth_, 0, leftWidth_ + BarWidth(), rc.bottom};
 }
 
 void CSplitterWnd::RecalcLayout() {
     if (!m_hWnd) return;
     RECT rc = ClientRect();
     int left = leftWidth_;
-    if (left > rc.right - kBarWidth) left = rc.right - kBarWidth > 0 ? rc.right - kBarWidth : 0;
+    if (left > rc.right - BarWidth()) left = rc.right - BarWidth() > 0 ? rc.right - BarWidth() : 0;
     if (left_) ::MoveWindow(left_, 0, 0, left, rc.bottom, TRUE);
     if (right_) {
-        int x = left + kBarWidth;
+        int x = left + BarWidth();
         ::MoveWindow(right_, x, 0, rc.right - x > 0 ? rc.right - x : 0, rc.bottom, TRUE);
     }
     RECT bar = BarRect();

@@ -15,7 +15,13 @@ public:
     int LeftWidth() const { return leftWidth_; }
     void RecalcLayout();
 
-    static const int kBarWidth = 6;
+    // The DPI the splitter is shown at: the bar's width follows it, and a change keeps the
+    // columns in proportion (the left column's width and the minimums grow with the scale).
+    void SetDpi(UINT dpi);
+    int BarWidth() const;
+    // Widens the left column to at least `width` for now: the width the user chose (or the
+    // ideal one) comes back at the next change of scale.
+    void WidenLeftColumn(int width);
 
 protected:
     const char* ClassName() const override { return "KelvoSplitter"; }
@@ -29,6 +35,8 @@ private:
     int leftWidth_ = 160;
     int rightIdeal_ = 0;
     int leftMin_ = 0, rightMin_ = 0;
+    UINT dpi_ = 96;
+    int chosenLeft96_ = 160;  // the left column's width as chosen, at 96 DPI
     bool dragging_ = false;
     int dragOffset_ = 0;
 };

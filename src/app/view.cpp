@@ -1,8 +1,11 @@
 #include "app/view.h"
 
+#include "framework/dpi.h"
 #include "resource.h"
 
 #include <shellapi.h>
+
+#include <utility>
 
 namespace {
 const COLORREF kListBack = RGB(0xEB, 0xEB, 0xEE);
@@ -67,22 +70,17 @@ CWrenlyView::~CWrenlyView() {
 
 bool CWrenlyView::CreateView(HWND parent, UINT id) {
     RECT rc {0, 0, 100, 100};
+    // LVS_SHAREIMAGELISTS: the list destroys none of its image lists. The view destroys its own
+    // (the registry pictures and the empty list) with itself, the shell's small-icon list
+    // belongs to the whole process, and the check-box pictures go with the list.
     if (!CreateControl(WC_LISTVIEWA, parent, rc, "",
                        WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SHAREIMAGELISTS, 0, id))
         return false;
+    FreeCheckBoxImagesWithList(m_hWnd);
 
-    // Every row is drawn bold.
-    HFONT font = reinterpret_cast<HFONT>(Send(WM_GETFONT));
-    if (!font) font = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
-    LOGFONTA lf {};
-    ::GetObjectA(font, sizeof lf, &lf);
-    lf.lfWeight = FW_BOLD;
-    boldFont_ = ::CreateFontIndirectA(&lf);
-    Send(WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), TRUE);
-
-    registryImages_ = ::ImageList_LoadImageA(AppInstance(), MAKEINTRESOURCEA(IDB_REGISTRY_IMAGES), 16, 1,
-                                             RGB(255, 0, 255), IMAGE_BITMAP, LR_CREATEDIBSECTION);
-    emptyImages_ = ::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 0, 1);
+    baseFont_ = FontOfWindow(m_hWnd);
+    dpi_ = WindowDpi(m_hWnd);
+    MakeDpiResources();
 
     Send(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
     HWND header = reinterpret_cast<HWND>(Send(LVM_GETHEADER));
@@ -93,20 +91,49 @@ bool CWrenlyView::CreateView(HWND parent, UINT id) {
     return true;
 }
 
-void CWrenlyView::SetListMode(int mode) {
-    if (clearDuplicateRecords) clearDuplicateRecords();
-    ListMode = mode;
+void CWrenlyView::MakeDpiResources() {
+    // Every row is drawn bold.
+    HFONT bold = CreateFontForDpi(baseFont_, SystemDpi(), dpi_, FW_BOLD);
+    Send(WM_SETFONT, reinterpret_cast<WPARAM>(bold), TRUE);
+    if (boldFont_) ::DeleteObject(boldFont_);
+    boldFont_ = bold;
+
+    HIMAGELIST registry = LoadPictureStrip(IDB_REGISTRY_IMAGES, 16, dpi_);
+    HIMAGELIST empty = CreateEmptyPictureList(16, dpi_);
+    std::swap(registry, registryImages_);
+    std::swap(empty, emptyImages_);
+    if (ListMode != kListNone) UseImageLists();
+    // The list holds the new ones now: the old ones can go.
+    if (registry) ::ImageList_Destroy(registry);
+    if (empty) ::ImageList_Destroy(empty);
+}
+
+void CWrenlyView::SetDpi(UINT dpi) {
+    if (!dpi || dpi == dpi_ || !IsWindow()) return;
+    int n = ColumnCount();
+    for (int i = 0; i + 1 < n; ++i) {
+        int width = static_cast<int>(Send(LVM_GETCOLUMNWIDTH, i));
+        Send(LVM_SETCOLUMNWIDTH, i, ::MulDiv(width, static_cast<int>(dpi), static_cast<int>(dpi_)));
+    }
+    for (int& width : columnWidths) width = ::MulDiv(width, static_cast<int>(dpi), static_cast<int>(dpi_));
+    dpi_ = dpi;
+    MakeDpiResources();
+    if (n > 0) Send(LVM_SETCOLUMNWIDTH, n - 1, LVSCW_AUTOSIZE_USEHEADER);
+}
+
+void CWrenlyView::UseImageLists() {
     ::SetWindowLongA(m_hWnd, GWL_STYLE, ::GetWindowLongA(m_hWnd, GWL_STYLE) | LVS_SHAREIMAGELISTS);
     Send(LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(emptyImages_));
     HIMAGELIST small = nullptr;
-    if (mode == kListRegistry) {
-        small = registryImages_;
-    } else if (mode >= 2 && mode <= 7) {
-        SHFILEINFOA sfi {};
-        small = reinterpret_cast<HIMAGELIST>(
-            ::SHGetFileInfoA("C:\\", 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
-    }
+    if (ListMode == kListRegistry) small = registryImages_;
+    else if (ListMode >= 2 && ListMode <= 7) small = SystemSmallIconsForDpi(dpi_);
     if (small) Send(LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(small));
+}
+
+void CWrenlyView::SetListMode(int mode) {
+    if (clearDuplicateRecords) clearDuplicateRecords();
+    ListMode = mode;
+    UseImageLists();
 }
 
 int CWrenlyView::AddRow(const std::vector<std::string>& texts, int image, DWORD data) {

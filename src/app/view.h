@@ -81,6 +81,11 @@ public:
 
     HIMAGELIST RegistryImages() const { return registryImages_; }
 
+    // The DPI the list is shown at (its window's when it is created): its pictures, its font and
+    // its columns follow it; a change keeps the columns in proportion.
+    void SetDpi(UINT dpi);
+    UINT Dpi() const { return dpi_; }
+
     // IResultList
     int AddRow(const std::vector<std::string>& texts, int image, DWORD data) override;
     int Count() const override;
@@ -109,7 +114,12 @@ private:
     LRESULT OnGetInfoTip(NMHDR* h);
     LRESULT OnItemChanged(NMHDR* h);
 
+    void MakeDpiResources();
+    void UseImageLists();
+
+    UINT dpi_ = 96;
     HIMAGELIST registryImages_ = nullptr;
     HIMAGELIST emptyImages_ = nullptr;
+    LOGFONTA baseFont_ {};  // the list's own font, at the system DPI
     HFONT boldFont_ = nullptr;
 };

@@ -3,6 +3,31 @@
 namespace {
 const char kThisProp[] = "KelvoWindowObject";
 const UINT_PTR kSubclassId = 0x4B4C;
+const UINT_PTR kCheckBoxImagesId = 0x4B43;
+
+// Takes the check-box pictures away from the list before it lets them go (or, on some systems,
+// would not), so that they are freed exactly once, here.
+LRESULT CALLBACK CheckBoxImagesProc(HWND h, UINT msg, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR) {
+    bool dropping = msg == WM_DESTROY;
+    if (msg == LVM_SETEXTENDEDLISTVIEWSTYLE) {
+        DWORD mask = w ? static_cast<DWORD>(w) : 0xFFFFFFFF;
+        dropping = (mask & LVS_EX_CHECKBOXES) && !(static_cast<DWORD>(l) & LVS_EX_CHECKBOXES);
+    }
+    if (msg == WM_NCDESTROY) ::RemoveWindowSubclass(h, &CheckBoxImagesProc, kCheckBoxImagesId);
+    if (!dropping) return ::DefSubclassProc(h, msg, w, l);
+    auto pictures = reinterpret_cast<HIMAGELIST>(::SendMessageA(h, LVM_GETIMAGELIST, LVSIL_STATE, 0));
+    if (pictures && (::SendMessageA(h, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_CHECKBOXES))
+        ::SendMessageA(h, LVM_SETIMAGELIST, LVSIL_STATE, 0);
+    else
+        pictures = nullptr;
+    LRESULT r = ::DefSubclassProc(h, msg, w, l);
+    if (pictures) ::ImageList_Destroy(pictures);
+    return r;
+}
+}  // namespace
+
+bool FreeCheckBoxImagesWithList(HWND list) {
+    return list && ::SetWindowSubclass(list, &CheckBoxImagesProc, kCheckBoxImagesId, 0);
 }
 
 HINSTANCE AppInstance() { return ::GetModuleHandleA(nullptr); }

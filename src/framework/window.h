@@ -122,3 +122,8 @@ private:
 // Reflects WM_NOTIFY and WM_COMMAND from a child control back to the child; answers true with
 // the child's result when the child is one of ours.
 bool ReflectToChild(UINT msg, WPARAM w, LPARAM l, LRESULT& result);
+
+// A list view with LVS_SHAREIMAGELISTS destroys none of its image lists, not even the check-box
+// pictures that LVS_EX_CHECKBOXES makes for it alone. After this call the list frees those
+// itself: when its check boxes are switched off and when it is destroyed.
+bool FreeCheckBoxImagesWithList(HWND list);

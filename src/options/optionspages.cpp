@@ -208,7 +208,7 @@ COptionsPage3::COptionsPage3(FileToolSettings& settings) : CPropertyPage(IDD_OPT
 BOOL COptionsPage3::OnInitDialog() {
     list.Attach(Item(IDC_EXCLUDE_LIST));
     list.Setup(true);
-    list.AddColumn("", 100);
+    list.AddColumn("", list.Scaled(100));
     for (const ExcludeRow& r : ReadExcludeSection()) list.AddRow(r.folder, -1, r.checked);
     list.SizeColumn(0, LVSCW_AUTOSIZE);
     UpdateButtons();
@@ -298,7 +298,7 @@ void COptionsPage4::DoDataExchange(CDataExchange& dx) {
 BOOL COptionsPage4::OnInitDialog() {
     list.Attach(Item(IDC_UNDO_LIST));
     list.Setup(false);
-    list.AddColumn("", 150);
+    list.AddColumn("", list.Scaled(150));
     SHFILEINFOA sfi {};
     int icon = ::SHGetFileInfoA(".reg", FILE_ATTRIBUTE_NORMAL, &sfi, sizeof sfi,
                                 SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX)

@@ -2,7 +2,9 @@
 
 #include "duplicates/dupendings.h"
 
+#include "framework/dpi.h"
 #include "framework/strings.h"
+#include "framework/window.h"
 
 #include <shellapi.h>
 
@@ -13,12 +15,6 @@ int StateImage(HWND list, int row) {
     return static_cast<int>((state & LVIS_STATEIMAGEMASK) >> 12);
 }
 }  // namespace
-
-HIMAGELIST SystemSmallImages() {
-    SHFILEINFOA sfi {};
-    return reinterpret_cast<HIMAGELIST>(
-        ::SHGetFileInfoA("C:\\", 0, &sfi, sizeof sfi, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
-}
 
 int ShellIconOfPath(const std::string& path) {
     SHFILEINFOA sfi {};
@@ -56,9 +52,16 @@ bool CanAddEnding(const std::string& ending, const std::vector<std::string>& lis
 // ---------------------------------------------------------------------------------------------
 
 void CPageList::Setup(bool checkBoxes) {
-    ::SendMessageA(hwnd_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(SystemSmallImages()));
+    // The lists are made with LVS_SHAREIMAGELISTS, so that none destroys the shell's image list,
+    // which belongs to the whole process. Their check-box pictures are each list's own: the list
+    // frees them when it goes.
+    FreeCheckBoxImagesWithList(hwnd_);
+    ::SendMessageA(hwnd_, LVM_SETIMAGELIST, LVSIL_SMALL,
+                   reinterpret_cast<LPARAM>(SystemSmallIconsForDpi(WindowDpi(hwnd_))));
     if (checkBoxes) ::SendMessageA(hwnd_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
 }
+
+int CPageList::Scaled(int pixels) const { return ScaleToDpi(pixels, WindowDpi(hwnd_)); }
 
 void CPageList::AddColumn(const char* title, int width) {
     LVCOLUMNA col {};
@@ -154,8 +157,8 @@ int CPageList::ColumnCount() const {
 
 void CEndingList::Setup(int extWidth, int descriptionWidth) {
     CPageList::Setup(true);
-    AddColumn("Ext", extWidth);
-    AddColumn("Description", descriptionWidth);
+    AddColumn("Ext", Scaled(extWidth));
+    AddColumn("Description", Scaled(descriptionWidth));
 }
 
 void CEndingList::Fill(const std::vector<JunkEnding>& endings) {

@@ -18,10 +18,12 @@ public:
     void Attach(HWND h) { hwnd_ = h; }
     HWND Window() const { return hwnd_; }
 
-    // The shell's system small image list (shared, never destroyed by the list); check boxes
-    // unless `checkBoxes` is false.
+    // The shell's system small image list for the list's display scale (shared, never destroyed
+    // by the list); check boxes unless `checkBoxes` is false.
     void Setup(bool checkBoxes);
+    // `width` in pixels; Scaled() gives them for a width chosen at 96 DPI.
     void AddColumn(const char* title, int width);
+    int Scaled(int pixels) const;
 
     // Appends a row; image -1 asks for the icon on demand. Returns the row.
     int AddRow(const std::string& text, int image, bool checked, LPARAM data = 0);
@@ -49,8 +51,6 @@ private:
     HWND hwnd_ = nullptr;
 };
 
-// The system's small-icon image list (SHGetFileInfoA on "C:\").
-HIMAGELIST SystemSmallImages();
 // The shell's small icon of a path; 0 when the shell knows none.
 int ShellIconOfPath(const std::string& path);
 // Icon and type name of files that end in `ending` ("*" + ending, without touching the disk).
@@ -69,6 +69,7 @@ bool CanAddEnding(const std::string& ending, const std::vector<std::string>& lis
 // icon and the description asked for on demand.
 class CEndingList : public CPageList {
 public:
+    // The column widths as chosen at 96 DPI.
     void Setup(int extWidth, int descriptionWidth);
     void Fill(const std::vector<JunkEnding>& endings);
     // The rows in order: checked "E", cleared "D".

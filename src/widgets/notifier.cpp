@@ -1,5 +1,7 @@
 #include "widgets/notifier.h"
 
+#include "framework/dpi.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -12,11 +14,35 @@ constexpr int kEdgeSlack = 20;
 
 bool Near(int a, int b) { return std::abs(a - b) < kEdgeSlack; }
 
-HFONT CopyOfGuiFont(bool underline) {
+HFONT CopyOfGuiFont(bool underline, UINT dpi) {
     LOGFONTA lf {};
     ::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
     lf.lfUnderline = underline ? TRUE : FALSE;
-    return ::CreateFontIndirectA(&lf);
+    return CreateFontForDpi(lf, SystemDpi(), dpi);
+}
+
+// `skin` with the rows from `top` to `bottom` stretched by `grow` rows; the rows above and below
+// stay as they are.
+HBITMAP StretchedSkin(HBITMAP skin, int top, int bottom, int grow) {
+    BITMAP bm {};
+    if (!::GetObjectA(skin, sizeof bm, &bm) || top < 0 || bottom <= top || bottom > bm.bmHeight) return nullptr;
+    HDC screen = ::GetDC(nullptr);
+    HBITMAP out = ::CreateCompatibleBitmap(screen, bm.bmWidth, bm.bmHeight + grow);
+    HDC from = ::CreateCompatibleDC(screen);
+    HDC to = ::CreateCompatibleDC(screen);
+    ::ReleaseDC(nullptr, screen);
+    HGDIOBJ oldFrom = ::SelectObject(from, skin);
+    HGDIOBJ oldTo = ::SelectObject(to, out);
+    ::BitBlt(to, 0, 0, bm.bmWidth, top, from, 0, 0, SRCCOPY);
+    // Whole pixels only: a blend would make colours that are neither the skin nor transparent.
+    ::SetStretchBltMode(to, COLORONCOLOR);
+    ::StretchBlt(to, 0, top, bm.bmWidth, bottom - top + grow, from, 0, top, bm.bmWidth, bottom - top, SRCCOPY);
+    ::BitBlt(to, 0, bottom + grow, bm.bmWidth, bm.bmHeight - bottom, from, 0, bottom, SRCCOPY);
+    ::SelectObject(from, oldFrom);
+    ::SelectObject(to, oldTo);
+    ::DeleteDC(from);
+    ::DeleteDC(to);
+    return out;
 }
 
 UINT TimerResolutionOfSystem() {
@@ -30,8 +56,9 @@ UINT TimerResolutionOfSystem() {
 }  // namespace
 
 CTaskbarNotifier::CTaskbarNotifier() {
-    normalFont = CopyOfGuiFont(false);
-    hoverFont = CopyOfGuiFont(true);
+    dpi_ = SystemDpi();
+    normalFont = CopyOfGuiFont(false, dpi_);
+    hoverFont = CopyOfGuiFont(true, dpi_);
     timerResolution = TimerResolutionOfSystem();
 
     OnMessage(WM_TIMER, [this](WPARAM id, LPARAM) {
@@ -76,7 +103,8 @@ CTaskbarNotifier::CTaskbarNotifier() {
 
 CTaskbarNotifier::~CTaskbarNotifier() {
     Destroy();
-    if (skinBitmap) ::DeleteObject(skinBitmap);
+    if (skinBitmap && skinBitmap != loadedSkin_) ::DeleteObject(skinBitmap);
+    if (loadedSkin_) ::DeleteObject(loadedSkin_);
     if (normalFont) ::DeleteObject(normalFont);
     if (hoverFont) ::DeleteObject(hoverFont);
 }
@@ -89,14 +117,22 @@ void CTaskbarNotifier::AdjustClass(WNDCLASSEXA& wc) const {
 
 bool CTaskbarNotifier::CreateWnd(HWND owner) {
     RECT none {0, 0, 0, 0};
-    return Create(owner, none, "", WS_POPUP, WS_EX_TOPMOST) != nullptr;
+    if (!Create(owner, none, "", WS_POPUP, WS_EX_TOPMOST)) return false;
+    SetDpi(WindowDpi(m_hWnd));
+    return true;
 }
 
 bool CTaskbarNotifier::LoadSkin(UINT bitmapId, int, int, int) {
-    auto bitmap = static_cast<HBITMAP>(::LoadImageA(AppInstance(), MAKEINTRESOURCEA(bitmapId), IMAGE_BITMAP, 0, 0,
-                                                    LR_CREATEDIBSECTION));
+    auto load = [](UINT id) {
+        return static_cast<HBITMAP>(
+            ::LoadImageA(AppInstance(), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    };
+    // A skin drawn for the scale, else the one there is.
+    HBITMAP bitmap = load(PictureIdForDpi(bitmapId, dpi_));
+    if (!bitmap) bitmap = load(bitmapId);
     if (!bitmap) return false;
     UseSkin(bitmap, true, RGB(255, 0, 255));
+    skinId_ = bitmapId;
     return true;
 }
 
@@ -106,20 +142,76 @@ bool CTaskbarNotifier::LoadSkinFromFile(const std::string& fileName, int red, in
     if (!bitmap) return false;
     bool cut = red != 0xFFFF && green < 0xFFFF && blue < 0xFFFF;
     UseSkin(bitmap, cut, RGB(red & 0xFF, green & 0xFF, blue & 0xFF));
+    skinId_ = 0;
     return true;
 }
 
 void CTaskbarNotifier::UseSkin(HBITMAP bitmap, bool cutShape, COLORREF transparent) {
-    if (skinBitmap) ::DeleteObject(skinBitmap);
-    skinBitmap = bitmap;
+    if (skinBitmap && skinBitmap != loadedSkin_) ::DeleteObject(skinBitmap);
+    if (loadedSkin_) ::DeleteObject(loadedSkin_);
+    loadedSkin_ = skinBitmap = bitmap;
+    grownBy_ = 0;
     BITMAP bm {};
     ::GetObjectA(bitmap, sizeof bm, &bm);
     skinWidth = bm.bmWidth;
-    skinHeight = bm.bmHeight;
+    skinHeight = loadedHeight_ = bm.bmHeight;
     textArea = RECT {0, 0, skinWidth, skinHeight};
-    if (!IsWindow()) return;
+    cutShape_ = cutShape;
+    transparent_ = transparent;
+    SetShape();
+}
+
+void CTaskbarNotifier::SetShape() {
+    if (!IsWindow() || !skinBitmap) return;
     // The window owns the region from here on.
-    ::SetWindowRgn(m_hWnd, cutShape ? BuildSkinRegion(bitmap, transparent) : nullptr, TRUE);
+    ::SetWindowRgn(m_hWnd, cutShape_ ? BuildSkinRegion(skinBitmap, transparent_) : nullptr, TRUE);
+}
+
+void CTaskbarNotifier::FitSkinToText(const std::string& shown) {
+    if (!loadedSkin_) return;
+    const int room = textArea.bottom - textArea.top - grownBy_;
+    int needed = 0;
+    HDC dc = ::GetDC(nullptr);
+    for (HFONT font : {normalFont, hoverFont}) {
+        HGDIOBJ old = ::SelectObject(dc, font);
+        RECT rc {0, 0, textArea.right - textArea.left, 0};
+        ::DrawTextA(dc, shown.c_str(), static_cast<int>(shown.size()), &rc,
+                    (drawFlags & ~(DT_VCENTER | DT_BOTTOM | DT_END_ELLIPSIS)) | DT_CALCRECT);
+        ::SelectObject(dc, old);
+        needed = std::max<int>(needed, rc.bottom - rc.top);
+    }
+    ::ReleaseDC(nullptr, dc);
+    const int grow = std::max(0, needed - room);
+    if (grow == grownBy_) return;
+    HBITMAP skin = loadedSkin_;
+    if (grow > 0) {
+        skin = StretchedSkin(loadedSkin_, textArea.top, textArea.bottom - grownBy_, grow);
+        if (!skin) return;
+    }
+    if (skinBitmap != loadedSkin_) ::DeleteObject(skinBitmap);
+    skinBitmap = skin;
+    textArea.bottom += grow - grownBy_;
+    grownBy_ = grow;
+    skinHeight = loadedHeight_ + grow;
+    SetShape();
+}
+
+void CTaskbarNotifier::SetDpi(UINT dpi) {
+    if (!dpi || dpi == dpi_) return;
+    dpi_ = dpi;
+    MakeFonts();
+    if (skinId_ && loadedSkin_) {
+        // The text area keeps its place on the skin's drawing for the new scale.
+        const int oldWidth = skinWidth, oldHeight = loadedHeight_;
+        RECT area = textArea;
+        area.bottom -= grownBy_;
+        const UINT id = skinId_;
+        if (LoadSkin(id) && oldWidth > 0 && oldHeight > 0) {
+            textArea = RECT {::MulDiv(area.left, skinWidth, oldWidth), ::MulDiv(area.top, skinHeight, oldHeight),
+                             ::MulDiv(area.right, skinWidth, oldWidth), ::MulDiv(area.bottom, skinHeight, oldHeight)};
+        }
+    }
+    if (IsWindow()) Invalidate();
 }
 
 HRGN CTaskbarNotifier::BuildSkinRegion(HBITMAP bitmap, COLORREF transparent) {
@@ -184,23 +276,20 @@ HRGN CTaskbarNotifier::BuildSkinRegion(HBITMAP bitmap, COLORREF transparent) {
     return result ? result : ::CreateRectRgn(0, 0, 0, 0);
 }
 
-HFONT CTaskbarNotifier::MakeFont(const char* face, int size, int style) {
-    HDC screen = ::GetDC(nullptr);
-    int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-    ::ReleaseDC(nullptr, screen);
+HFONT CTaskbarNotifier::MakeFont(int style) const {
     LOGFONTA lf {};
-    lf.lfHeight = -::MulDiv(size, dpi, 720);
+    lf.lfHeight = -::MulDiv(fontSize_, static_cast<int>(dpi_), 720);
     lf.lfWeight = (style & kBold) ? FW_BOLD : FW_NORMAL;
     lf.lfItalic = (style & kItalic) ? TRUE : FALSE;
     lf.lfUnderline = (style & kUnderline) ? TRUE : FALSE;
     lf.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynA(lf.lfFaceName, face ? face : "", LF_FACESIZE);
+    lstrcpynA(lf.lfFaceName, fontFace_.c_str(), LF_FACESIZE);
     return ::CreateFontIndirectA(&lf);
 }
 
-void CTaskbarNotifier::SetFonts(const char* face, int size, int normalStyle, int hoverStyle) {
-    HFONT normal = MakeFont(face, size, normalStyle);
-    HFONT hover = MakeFont(face, size, hoverStyle);
+void CTaskbarNotifier::MakeFonts() {
+    HFONT normal = fontFace_.empty() ? CopyOfGuiFont(false, dpi_) : MakeFont(normalStyle_);
+    HFONT hover = fontFace_.empty() ? CopyOfGuiFont(true, dpi_) : MakeFont(hoverStyle_);
     if (normal) {
         if (normalFont) ::DeleteObject(normalFont);
         normalFont = normal;
@@ -209,6 +298,15 @@ void CTaskbarNotifier::SetFonts(const char* face, int size, int normalStyle, int
         if (hoverFont) ::DeleteObject(hoverFont);
         hoverFont = hover;
     }
+}
+
+void CTaskbarNotifier::SetFonts(const char* face, int size, int normalStyle, int hoverStyle) {
+    // A face is needed to tell these fonts from the default ones.
+    fontFace_ = face && *face ? face : "MS Shell Dlg";
+    fontSize_ = size;
+    normalStyle_ = normalStyle;
+    hoverStyle_ = hoverStyle;
+    MakeFonts();
     if (IsWindow()) Invalidate();
 }
 
@@ -219,6 +317,14 @@ void CTaskbarNotifier::SetColors(COLORREF normal, COLORREF hover) {
 }
 
 void CTaskbarNotifier::SetTextArea(int left, int top, int right, int bottom) {
+    // A skin grown for an earlier text goes back to its size as loaded, where the area is given.
+    if (grownBy_) {
+        if (skinBitmap != loadedSkin_) ::DeleteObject(skinBitmap);
+        skinBitmap = loadedSkin_;
+        skinHeight = loadedHeight_;
+        grownBy_ = 0;
+        SetShape();
+    }
     textArea = RECT {left, top, right, bottom};
 }
 
@@ -260,6 +366,11 @@ void CTaskbarNotifier::ShowText(const std::string& newText, UINT showTime, UINT 
 
     TaskbarPlace place = locateTaskbar ? locateTaskbar() : FindSystemTaskbar();
     taskbar = place.rect;
+    // Drawn for the screen it comes out on, and as tall as the text needs.
+    const SIZE before {skinWidth, skinHeight};
+    SetDpi(DpiOfRect(taskbar));
+    FitSkinToText(text);
+    const bool resized = skinWidth != before.cx || skinHeight != before.cy;
     int distance;
     if (Near(taskbar.left, 0) && Near(taskbar.right, place.screenWidth)) {
         edge = Near(taskbar.top, 0) ? TaskbarEdge::Top : TaskbarEdge::Bottom;
@@ -285,20 +396,26 @@ void CTaskbarNotifier::ShowText(const std::string& newText, UINT showTime, UINT 
         ::SetTimer(m_hWnd, kAppearTimer, showDelay, nullptr);
         break;
     case NotifierState::Appearing:
-        Invalidate();
-        break;
     case NotifierState::Waiting:
-        Invalidate();
-        ::SetTimer(m_hWnd, kWaitTimer, stayTime, nullptr);
-        break;
+        if (!resized) {
+            Invalidate();
+            if (state == NotifierState::Waiting) ::SetTimer(m_hWnd, kWaitTimer, stayTime, nullptr);
+            break;
+        }
+        // A text that needs another size of skin shows at once in full, like one that comes
+        // while the popup disappears.
+        ::KillTimer(m_hWnd, kAppearTimer);
+        [[fallthrough]];
     case NotifierState::Disappearing:
         ::KillTimer(m_hWnd, kDisappearTimer);
         ::SetTimer(m_hWnd, kWaitTimer, stayTime, nullptr);
+        w = skinWidth;
+        h = skinHeight;
         switch (edge) {
-        case TaskbarEdge::Right: x = taskbar.left - skinWidth; w = skinWidth; break;
-        case TaskbarEdge::Left: x = taskbar.right; w = skinWidth; break;
-        case TaskbarEdge::Top: y = taskbar.bottom; h = skinHeight; break;
-        case TaskbarEdge::Bottom: y = taskbar.top - skinHeight; h = skinHeight; break;
+        case TaskbarEdge::Right: x = taskbar.left - skinWidth; y = taskbar.bottom - skinHeight; break;
+        case TaskbarEdge::Left: x = taskbar.right; y = taskbar.bottom - skinHeight; break;
+        case TaskbarEdge::Top: x = taskbar.right - skinWidth; y = taskbar.bottom; break;
+        case TaskbarEdge::Bottom: x = taskbar.right - skinWidth; y = taskbar.top - skinHeight; break;
         }
         // Back at full size it waits again, and a further text only restarts the wait.
         state = NotifierState::Waiting;

@@ -28,8 +28,9 @@ public:
 
     // Registers "TaskbarNotifierClass" and creates the hidden popup, owned by `owner`.
     bool CreateWnd(HWND owner);
-    // Skin from a bitmap resource of the program; magenta pixels are cut out of the window's
-    // shape (the colour arguments are accepted for the caller's convenience and not used).
+    // Skin from a bitmap resource of the program, in its drawing for the popup's display scale;
+    // magenta pixels are cut out of the window's shape (the colour arguments are accepted for the
+    // caller's convenience and not used).
     bool LoadSkin(UINT bitmapId, int red = 255, int green = 0, int blue = 255);
     // Skin from a bitmap file; the pixels of colour red/green/blue are cut out, unless red is
     // 0xFFFF or green or blue is 0xFFFF or more, in which case the window stays rectangular.
@@ -37,12 +38,20 @@ public:
     // Both fonts from `face` at `size` tenths of a point; styles are kBold | kItalic | kUnderline.
     void SetFonts(const char* face, int size, int normalStyle, int hoverStyle);
     void SetColors(COLORREF normal, COLORREF hover);
+    // In the skin as loaded. A text too long for it makes the skin taller (the rows of the text
+    // area stretch), so that every text shows whole.
     void SetTextArea(int left, int top, int right, int bottom);
     void SetDrawFlags(UINT flags);
     // Shows `text`: slides out in `showTime` ms, stays `stayTime` ms, slides back in `hideTime` ms.
     void ShowText(const std::string& text, UINT showTime, UINT stayTime, UINT hideTime);
     // Stops any movement and hides the popup at once.
     void HideNow();
+
+    // The DPI the popup is drawn for: that of the screen its taskbar is on, found again at every
+    // ShowText. A change takes the skin's drawing for the new scale and scales the text area and
+    // the fonts with it.
+    UINT Dpi() const { return dpi_; }
+    void SetDpi(UINT dpi);
 
     // The popup's face at its current size: the skin and the text over it.
     void Render(HDC dc) const;
@@ -89,5 +98,19 @@ private:
     void DrawSkin(HDC dc) const;
     void DrawLabel(HDC dc) const;
     void UseSkin(HBITMAP bitmap, bool cutShape, COLORREF transparent);
-    static HFONT MakeFont(const char* face, int size, int style);
+    // Grows (or shrinks back) the skin so that `text` fits the text area.
+    void FitSkinToText(const std::string& text);
+    void SetShape();
+    void MakeFonts();
+    HFONT MakeFont(int style) const;
+
+    UINT dpi_ = 96;
+    UINT skinId_ = 0;           // the resource the skin came from, 0 for none or a file
+    HBITMAP loadedSkin_ = nullptr;
+    int loadedHeight_ = 0;      // the skin's height as loaded
+    int grownBy_ = 0;           // rows the skin has been made taller for the text
+    bool cutShape_ = false;
+    COLORREF transparent_ = RGB(255, 0, 255);
+    std::string fontFace_;      // empty: copies of the default GUI font
+    int fontSize_ = 0, normalStyle_ = 0, hoverStyle_ = 0;
 };

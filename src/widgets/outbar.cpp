@@ -1,5 +1,6 @@
 #include "widgets/outbar.h"
 
+#include "framework/dpi.h"
 #include "resource.h"
 
 #include <algorithm>
@@ -12,7 +13,7 @@ constexpr UINT_PTR kScrollTimer = 2;  // repeats a held scroll arrow
 constexpr UINT_PTR kItemTimer = 3;
 constexpr UINT kHoverPeriod = 100;
 constexpr UINT kScrollPeriod = 300;
-constexpr int kAnimationStep = 20;  // pixels the headers travel per animation step
+constexpr int kAnimationStep = 20;  // pixels (at 96 DPI) the headers travel per animation step
 // The label sits this much lower than the label gap alone would put it, so that the hover
 // frame around the image (3 pixels below it) never runs through the text.
 constexpr int kLabelDrop = 2;
@@ -187,6 +188,18 @@ void CGfxOutBarCtrl::setItemTick(int milliseconds) {
     else ::KillTimer(m_hWnd, kItemTimer);
 }
 
+void CGfxOutBarCtrl::setDpi(UINT dpi) {
+    if (!dpi || dpi == dpi_) return;
+    dpi_ = dpi;
+    if (font_) ::DeleteObject(font_);
+    font_ = nullptr;
+    upArrow.shown = downArrow.shown = false;
+    if (IsWindow()) {
+        onSize();
+        Invalidate(false);
+    }
+}
+
 void CGfxOutBarCtrl::setSmallIconView(bool on) {
     bool now = (flags & kOutBarSmallIcons) != 0;
     if (now == on) return;
@@ -266,7 +279,7 @@ RECT CGfxOutBarCtrl::headerRectFor(int folder, int selected) const {
     RECT client {};
     if (m_hWnd) ::GetClientRect(m_hWnd, &client);
     int n = static_cast<int>(folders.size());
-    int h = folderHeight;
+    int h = px(folderHeight);
     if (folder <= selected)
         return RECT {client.left, client.top + folder * h - 1, client.right, client.top + (folder + 1) * h - 1};
     return RECT {client.left, client.bottom - h * (n - folder), client.right, client.bottom - h * (n - folder - 1)};
@@ -282,7 +295,7 @@ RECT CGfxOutBarCtrl::folderAreaFor(int selected) const {
     if (m_hWnd) ::GetClientRect(m_hWnd, &client);
     int n = static_cast<int>(folders.size());
     if (n == 0) return client;
-    int h = folderHeight;
+    int h = px(folderHeight);
     return RECT {client.left, client.top + (selected + 1) * h - 1, client.right,
                  client.bottom - (n - selected - 1) * h};
 }
@@ -301,7 +314,7 @@ std::vector<CGfxOutBarCtrl::ItemLayout> CGfxOutBarCtrl::layoutItems() const {
 
     HDC dc = ::CreateCompatibleDC(nullptr);
     HGDIOBJ oldFont = ::SelectObject(dc, boldFont());
-    int y = area.top + itemOffsetY;
+    int y = area.top + px(itemOffsetY);
     for (size_t i = std::max(firstVisibleItem, 0); i < f->items.size(); ++i) {
         const std::string& text = f->items[i]->label;
         ItemLayout& it = out[i];
@@ -310,12 +323,12 @@ std::vector<CGfxOutBarCtrl::ItemLayout> CGfxOutBarCtrl::layoutItems() const {
             ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &t, DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
             int lw = t.right - t.left, lh = t.bottom - t.top;
             it.image = RECT {area.left + (width - img.cx) / 2, y, area.left + (width - img.cx) / 2 + img.cx, y + img.cy};
-            int ly = it.image.bottom + largeLabelGap + kLabelDrop;
+            int ly = it.image.bottom + px(largeLabelGap + kLabelDrop);
             it.label = RECT {area.left + (width - lw) / 2, ly, area.left + (width - lw) / 2 + lw, ly + lh};
-            y = it.label.bottom + largeItemSpacing;
+            y = it.label.bottom + px(largeItemSpacing);
         } else {
-            int imageLeft = area.left + itemOffsetX + 2;
-            int labelLeft = imageLeft + img.cx + smallLabelGap;
+            int imageLeft = area.left + px(itemOffsetX + 2);
+            int labelLeft = imageLeft + img.cx + px(smallLabelGap);
             RECT t {0, 0, std::max(static_cast<int>(area.right) - labelLeft, 1), 0};
             ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &t, DT_CALCRECT | DT_SINGLELINE | DT_LEFT | DT_NOPREFIX);
             int lw = t.right - t.left, lh = t.bottom - t.top;
@@ -324,7 +337,7 @@ std::vector<CGfxOutBarCtrl::ItemLayout> CGfxOutBarCtrl::layoutItems() const {
             int ly = y + (rowHeight - lh) / 2;
             it.image = RECT {imageLeft, iy, imageLeft + img.cx, iy + img.cy};
             it.label = RECT {labelLeft, ly, labelLeft + lw, ly + lh};
-            y += rowHeight + smallItemSpacing;
+            y += rowHeight + px(smallItemSpacing);
         }
     }
     ::SelectObject(dc, oldFont);
@@ -353,14 +366,14 @@ RECT CGfxOutBarCtrl::frameFor(const ItemLayout& it) const {
     if (::IsRectEmpty(&it.image)) {
         // No picture to frame: frame the label instead.
         rc = it.label;
-        ::InflateRect(&rc, 2, 2);
+        ::InflateRect(&rc, px(2), px(2));
         return rc;
     }
     rc = it.image;
     if (flags & kOutBarSmallIcons) {
-        rc.left -= 2, rc.right += 2, rc.top -= 2, rc.bottom += 3;
+        rc.left -= px(2), rc.right += px(2), rc.top -= px(2), rc.bottom += px(3);
     } else {
-        rc.left -= 10, rc.right += 10, rc.top -= 2, rc.bottom += 3;
+        rc.left -= px(10), rc.right += px(10), rc.top -= px(2), rc.bottom += px(3);
     }
     return rc;
 }
@@ -380,10 +393,11 @@ bool CGfxOutBarCtrl::lastItemBelowArea() const {
 
 RECT CGfxOutBarCtrl::arrowSquare(bool up) const {
     RECT area = folderAreaRect();
-    int cx = ::GetSystemMetrics(SM_CXVSCROLL);
-    int right = area.right - 5;
-    if (up) return RECT {right - cx, area.top + 5, right, area.top + 5 + cx};
-    return RECT {right - cx, area.bottom - 5 - cx, right, area.bottom - 5};
+    int cx = SystemMetricForDpi(SM_CXVSCROLL, dpi_);
+    int inset = px(5);
+    int right = area.right - inset;
+    if (up) return RECT {right - cx, area.top + inset, right, area.top + inset + cx};
+    return RECT {right - cx, area.bottom - inset - cx, right, area.bottom - inset};
 }
 
 void CGfxOutBarCtrl::updateScrollArrows() {
@@ -429,11 +443,32 @@ int CGfxOutBarCtrl::hitTest(POINT pt, int* index) const {
 
 HFONT CGfxOutBarCtrl::boldFont() const {
     if (!font_) {
-        font_ = ::CreateFontA(13, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+        font_ = ::CreateFontA(px(13), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Tahoma");
         if (!font_) font_ = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
     }
     return font_;
+}
+
+int CGfxOutBarCtrl::captionWidth() const {
+    HDC dc = ::GetDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, boldFont());
+    int widest = 0;
+    for (const auto& f : folders) {
+        std::string text = f->name + "  ";
+        RECT rc {};
+        ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &rc, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        widest = std::max<int>(widest, rc.right - rc.left);
+    }
+    ::SelectObject(dc, old);
+    ::ReleaseDC(nullptr, dc);
+    // The header's edges, and the window's own.
+    RECT window {0, 0, 100, 100}, client = window;
+    if (IsWindow()) {
+        window = WindowRect();
+        client = ClientRect();
+    }
+    return widest + 2 + (window.right - window.left) - (client.right - client.left);
 }
 
 void CGfxOutBarCtrl::drawHeader(HDC dc, const RECT& rc, const std::string& name, bool pressed) const {
@@ -576,6 +611,7 @@ LRESULT CGfxOutBarCtrl::onPaint() {
 // Messages
 
 LRESULT CGfxOutBarCtrl::onCreate() {
+    dpi_ = WindowDpi(m_hWnd);
     if (itemTick > 0) ::SetTimer(m_hWnd, kItemTimer, itemTick, nullptr);
     return 0;
 }
@@ -905,7 +941,7 @@ void CGfxOutBarCtrl::setSelFolder(int index) {
 
 void CGfxOutBarCtrl::animateFolderScroll(int from, int to) {
     RECT client = ClientRect();
-    int h = folderHeight;
+    int h = px(folderHeight);
     int width = client.right - client.left;
     int first = std::min(from, to) + 1;
     int count = std::abs(to - from);
@@ -929,7 +965,8 @@ void CGfxOutBarCtrl::animateFolderScroll(int from, int to) {
     int steps = 0;
     int pos = start;
     while (pos != target) {
-        int next = pos < target ? std::min(pos + kAnimationStep, target) : std::max(pos - kAnimationStep, target);
+        int step = px(kAnimationStep);
+        int next = pos < target ? std::min(pos + step, target) : std::max(pos - step, target);
         // Repaint, at once, the band at its new place and the strip it leaves behind, which
         // already shows the new folder's area. One paint puts both on the screen together.
         animBandTop_ = next;

@@ -55,6 +55,11 @@ public:
     void setItemTick(int milliseconds);
     void setSelFolder(int index);
     void setSmallIconView(bool on);
+    // The DPI the control lays itself out for (its window's when it is created): every size
+    // below is for 96 DPI and scaled to it. The owner's image lists should have its pictures in
+    // that scale.
+    void setDpi(UINT dpi);
+    UINT getDpi() const { return dpi_; }
     void setAnimationSpeed(int speed) { animationSpeed = speed; }
     int getSelFolder() const { return selectedFolder; }
     int getFolderCount() const { return static_cast<int>(folders.size()); }
@@ -82,6 +87,12 @@ public:
     bool scrollArrowRect(bool up, RECT* rc) const;
     int hitTest(POINT pt, int* index) const;
 
+    // The width the control needs to show its widest folder caption whole.
+    int captionWidth() const;
+    // The font of the captions and labels, and the image lists in use (kind 1 or 2).
+    HFONT getFont() const { return boldFont(); }
+    HIMAGELIST getImageList(int kind) const { return kind == 1 ? smallImages : kind == 2 ? largeImages : nullptr; }
+
     // State, for the owner and for tests.
     int getFirstVisibleItem() const { return firstVisibleItem; }
     int getHotFolder() const { return hotFolder; }
@@ -92,7 +103,7 @@ public:
     // Steps the last folder animation took (0 when it did not animate).
     int getLastAnimationSteps() const { return lastAnimationSteps_; }
 
-    // Settings the creator may change before filling the control.
+    // Settings the creator may change before filling the control, in pixels at 96 DPI.
     int folderHeight = 23;
     int smallLabelGap = 4;
     int largeLabelGap = 1;
@@ -190,6 +201,8 @@ private:
     HCURSOR folderCursor = nullptr;
 
     HWND owner_ = nullptr;
+    UINT dpi_ = 96;
+    int px(int pixels) const { return ::MulDiv(pixels, static_cast<int>(dpi_), 96); }
     mutable HFONT font_ = nullptr;
     bool tracking_ = false;
     bool animating_ = false;

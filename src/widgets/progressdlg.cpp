@@ -1,5 +1,6 @@
 #include "widgets/progressdlg.h"
 
+#include "framework/dpi.h"
 #include "framework/prompter.h"
 #include "framework/strings.h"
 #include "resource.h"
@@ -73,8 +74,9 @@ CAnimationDialog::CAnimationDialog(UINT titleId) : CProgressDialogBase(IDD_ANIMA
 BOOL CAnimationDialog::OnInitDialog() {
     SetText("Loading...");
     HWND anim = animation();
+    // The clip drawn for the dialog's display scale, centred in its place.
     ::SendMessageA(anim, ACM_OPENA, reinterpret_cast<WPARAM>(AppInstance()),
-                   reinterpret_cast<LPARAM>(MAKEINTRESOURCEA(IDR_BUSY_AVI)));
+                   reinterpret_cast<LPARAM>(MAKEINTRESOURCEA(PictureIdForDpi(IDR_BUSY_AVI, WindowDpi(m_hWnd)))));
     ::SendMessageA(anim, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, 0xFFFF));
     return TRUE;
 }

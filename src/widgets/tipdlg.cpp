@@ -2,6 +2,7 @@
 
 #include "app/codepage.h"
 #include "app/datafolder.h"
+#include "framework/dpi.h"
 #include "framework/prompter.h"
 #include "framework/settings.h"
 #include "framework/strings.h"
@@ -198,6 +199,23 @@ LRESULT CDailyTipDlg::OnCtlColor(WPARAM dc, LPARAM control) {
     return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
 }
 
+HBITMAP CDailyTipDlg::LoadBulb() const {
+    return ::LoadBitmapA(AppInstance(), MAKEINTRESOURCEA(PictureIdForDpi(IDB_TIP_BULB, WindowDpi(m_hWnd))));
+}
+
+RECT CDailyTipDlg::HeadingBand() const {
+    RECT bulbArea = ItemRectInDialog(m_hWnd, IDC_TIP_BULB);
+    int bandLeft = bulbArea.right;
+    if (HBITMAP bulb = LoadBulb()) {
+        BITMAP bm {};
+        ::GetObjectA(bulb, sizeof bm, &bm);
+        ::DeleteObject(bulb);
+        if (bulbArea.left + bm.bmWidth > bandLeft) bandLeft = bulbArea.left + bm.bmWidth;
+    }
+    const UINT dpi = WindowDpi(m_hWnd);
+    return RECT {bandLeft, ScaleToDpi(12, dpi), bandLeft + ScaleToDpi(232, dpi), ScaleToDpi(42, dpi)};
+}
+
 LRESULT CDailyTipDlg::OnPaint() {
     PAINTSTRUCT ps;
     HDC dc = ::BeginPaint(m_hWnd, &ps);
@@ -207,8 +225,7 @@ LRESULT CDailyTipDlg::OnPaint() {
     ::FillRect(dc, &frame, white);
     ::FillRect(dc, &bulbArea, white);
 
-    int bandLeft = bulbArea.right;
-    if (HBITMAP bulb = ::LoadBitmapA(AppInstance(), MAKEINTRESOURCEA(IDB_TIP_BULB))) {
+    if (HBITMAP bulb = LoadBulb()) {
         BITMAP bm {};
         ::GetObjectA(bulb, sizeof bm, &bm);
         HDC mem = ::CreateCompatibleDC(dc);
@@ -217,10 +234,9 @@ LRESULT CDailyTipDlg::OnPaint() {
         ::SelectObject(mem, old);
         ::DeleteDC(mem);
         ::DeleteObject(bulb);
-        if (bulbArea.left + bm.bmWidth > bandLeft) bandLeft = bulbArea.left + bm.bmWidth;
     }
 
-    RECT band {bandLeft, 12, bandLeft + 232, 42};
+    RECT band = HeadingBand();
     HBRUSH yellow = ::CreateSolidBrush(RGB(250, 250, 0));
     ::FillRect(dc, &band, yellow);
     ::DeleteObject(yellow);

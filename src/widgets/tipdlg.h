@@ -33,6 +33,8 @@ public:
     std::string tipText;
     // True when the file is open and holds at least one tip.
     bool HasTips() const { return tipsFile != nullptr && !noTips_; }
+    // Where the yellow "Did you know..." band is painted, in client coordinates.
+    RECT HeadingBand() const;
 
 protected:
     BOOL OnInitDialog() override;
@@ -43,6 +45,8 @@ private:
     void OnNextTip();
     LRESULT OnCtlColor(WPARAM dc, LPARAM control);
     LRESULT OnPaint();
+    // The bulb drawn for the dialog's display scale.
+    HBITMAP LoadBulb() const;
     // Reads one line into `line`; false at the end of the file.
     bool ReadLine(std::string& line);
     static bool IsTipLine(const std::string& line);

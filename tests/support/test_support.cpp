@@ -4,6 +4,9 @@
 
 #include <shellapi.h>
 
+#include <cstdint>
+#include <cstdlib>
+
 namespace {
 std::string Unique(const std::string& name) {
     static int counter = 0;
@@ -104,4 +107,131 @@ void PumpFor(DWORD ms) {
         }
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     } while (::GetTickCount() - start < ms);
+}
+
+int GdiObjectCount() {
+    DWORD counted = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+    if (counted) return static_cast<int>(counted);
+    // The handle table the PEB points to (x64 layout): an entry whose type is not 0 holds an
+    // object. Wine keeps one table per process and leaves the owner blank.
+    struct Entry {
+        uint64_t object;
+        uint16_t processId, count, unique;
+        uint8_t type, flags;
+        uint64_t user;
+    };
+    static_assert(sizeof(Entry) == 24, "GDI handle table entry");
+    struct BasicInformation {
+        LONG_PTR exitStatus;
+        BYTE* peb;
+        ULONG_PTR rest[4];
+    } info {};
+    using QueryFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    auto query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    if (!query || query(::GetCurrentProcess(), 0 /* ProcessBasicInformation */, &info, sizeof info, nullptr) != 0 ||
+        !info.peb)
+        return -1;
+    auto* table = *reinterpret_cast<const Entry**>(info.peb + 0xF8);
+    if (!table) return -1;
+    const uint16_t self = static_cast<uint16_t>(::GetCurrentProcessId());
+    int n = 0;
+    for (int i = 0; i < 0x10000; ++i)
+        if (table[i].type && (table[i].processId == self || table[i].processId == 0)) ++n;
+    return n;
+}
+
+namespace {
+const char kDpiRequestVar[] = "KELVO_TEST_DPI";
+const char kDpiReadEventVar[] = "KELVO_TEST_DPI_READ";
+const char kDesktopKey[] = "Control Panel\\Desktop";
+
+// The LogPixels value of the machine, put back when the scope ends.
+class LogPixelsOverride {
+public:
+    explicit LogPixelsOverride(UINT dpi) {
+        had_ = ::RegGetValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", RRF_RT_REG_DWORD, nullptr, &saved_,
+                              &size_) == ERROR_SUCCESS;
+        Write(dpi);
+    }
+    ~LogPixelsOverride() { Restore(); }
+    void Restore() {
+        if (restored_) return;
+        restored_ = true;
+        if (had_) Write(saved_);
+        else ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels");
+    }
+
+private:
+    static void Write(DWORD dpi) {
+        ::RegSetKeyValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    }
+    DWORD saved_ = 0;
+    DWORD size_ = sizeof(DWORD);
+    bool had_ = false;
+    bool restored_ = false;
+};
+}  // namespace
+
+DWORD RunAtDpi(UINT dpi, const std::string& filter) {
+    char exe[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string eventName = "KelvoTestDpiRead-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(dpi);
+    HANDLE read = ::CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
+    if (!read) return 0x80000000 | ::GetLastError();
+
+    std::string cmd = "\"" + std::string(exe) + "\" --gtest_brief=1 --gtest_filter=" + filter;
+    STARTUPINFOA si {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    si.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION pi {};
+    ::SetEnvironmentVariableA(kDpiRequestVar, std::to_string(dpi).c_str());
+    ::SetEnvironmentVariableA(kDpiReadEventVar, eventName.c_str());
+    BOOL started;
+    {
+        LogPixelsOverride logPixels(dpi);
+        started = ::CreateProcessA(exe, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+        if (started) {
+            HANDLE either[] = {read, pi.hProcess};
+            ::WaitForMultipleObjects(2, either, FALSE, 60000);
+        }
+    }
+    ::SetEnvironmentVariableA(kDpiRequestVar, nullptr);
+    ::SetEnvironmentVariableA(kDpiReadEventVar, nullptr);
+    ::CloseHandle(read);
+    if (!started) return 0x80000000 | ::GetLastError();
+
+    DWORD code = STILL_ACTIVE;
+    if (::WaitForSingleObject(pi.hProcess, 240000) != WAIT_OBJECT_0) ::TerminateProcess(pi.hProcess, 0xDEAD);
+    ::WaitForSingleObject(pi.hProcess, 5000);
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return code;
+}
+
+UINT RequestedDpi() {
+    const char* dpi = std::getenv(kDpiRequestVar);
+    return dpi ? static_cast<UINT>(std::atoi(dpi)) : 0;
+}
+
+void ReportDpiRead() {
+    const char* name = std::getenv(kDpiReadEventVar);
+    if (!name) return;
+    // Everything that takes the DPI at start-up has taken it once these have answered.
+    HDC screen = ::GetDC(nullptr);
+    ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    LOGFONTA lf {};
+    ::GetObjectA(::GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+    NONCLIENTMETRICSA ncm {};
+    ncm.cbSize = sizeof ncm;
+    ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0);
+    if (HANDLE read = ::OpenEventA(EVENT_MODIFY_STATE, FALSE, name)) {
+        ::SetEvent(read);
+        ::CloseHandle(read);
+    }
 }

@@ -58,6 +58,23 @@ private:
     IPrompter* previous_;
 };
 
+// GDI objects the process holds: GetGuiResources where the system counts them, otherwise (Wine)
+// the entries in use in the process's GDI handle table.
+int GdiObjectCount();
+
+// Windows at another display scale. Wine takes the DPI from the registry (the current user's
+// "Control Panel\Desktop" LogPixels) when a process starts, so RunAtDpi starts this test program
+// again with `--gtest_filter=filter` at `dpi`: it sets the value, starts the child, puts the value
+// back as soon as the child has read it (so that programs starting later, and the tests running
+// beside, see the machine's own DPI), and answers the child's exit code (0: its tests passed).
+// The child's output goes to ours.
+DWORD RunAtDpi(UINT dpi, const std::string& filter);
+// The DPI RunAtDpi started this process at; 0 in a process it did not start.
+UINT RequestedDpi();
+// Called at the start of every test program: tells a RunAtDpi waiting for this process that the
+// DPI has been read.
+void ReportDpiRead();
+
 // Dispatches the thread's messages for about `ms` milliseconds.
 void PumpFor(DWORD ms);
 // Pumps until `done` is true or `ms` pass; returns done().
