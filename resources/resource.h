@@ -32,6 +32,7 @@
 #define IDD_OPTIONS_REGCLEAN            161     /* page "RegClean"                */
 #define IDD_OPTIONS_DUPLICATES          163     /* page "Duplicates"              */
 #define IDD_OPTIONS_GENERAL             169     /* page "General"                 */
+#define IDD_OPTIONS_KEEP                170     /* page "Keep List"               */
 
 /* ------------------------------------------------------------------ */
 /* Menus (the main menu is IDR_MAINFRAME)                               */
@@ -176,6 +177,10 @@
 #define IDC_SHOW_TIPS                   1039    /* "Show Tips at StartUp"         */
 #define IDC_TASK_NOTIFY                 1040    /* "Show Taskbar Messages"        */
 #define IDC_PLAY_SOUND                  1041    /* "Play Notify Sound"            */
+
+#define IDC_KEEP_LIST                   1030
+#define IDC_KEEP_REMOVE                 1032
+#define IDC_KEEP_HELP                   1034
 
 /* ------------------------------------------------------------------ */
 /* Child windows of the main frame                                      */

@@ -156,7 +156,7 @@ COptionsSheet* OptionsTest::current = nullptr;
 
 }  // namespace
 
-TEST_F(OptionsTest, SixPagesInTabOrderOnOneRowWithoutApply) {
+TEST_F(OptionsTest, SevenPagesInTabOrderOnOneRowWithoutApply) {
     std::vector<std::string> tabs;
     std::string title;
     bool multiline = true, apply = true;
@@ -180,7 +180,8 @@ TEST_F(OptionsTest, SixPagesInTabOrderOnOneRowWithoutApply) {
             return true;
         }},
         PSBTN_CANCEL);
-    EXPECT_EQ((std::vector<std::string> {"Drives", "Unneeded Files", "Exclude", "RegClean", "Duplicates", "General"}),
+    EXPECT_EQ((std::vector<std::string> {"Drives", "Unneeded Files", "Exclude", "RegClean", "Duplicates", "General",
+                                         "Keep List"}),
               tabs);
     EXPECT_NE(std::string::npos, title.find("Options"));
     EXPECT_FALSE(multiline);
@@ -725,9 +726,9 @@ TEST_F(OptionsTest, OnlyPagesShownCommitAndCancelCommitsNothing) {
 TEST_F(OptionsTest, OpeningEveryPageAndCancellingLeavesNoGdiObjectsBehind) {
     auto openEveryPage = [&] {
         Run(kPageDrives, {[&] {
-            for (int page = kPageUnneededFiles; page <= kPageGeneral; ++page)
+            for (int page = kPageUnneededFiles; page <= kPageKeepList; ++page)
                 ::SendMessageA(current->Window(), PSM_SETCURSEL, page, 0);
-            return PageWindow() == current->general.m_hWnd;
+            return PageWindow() == current->keepList.m_hWnd;
         }}, PSBTN_CANCEL);
     };
     // The first showings fill the caches of the system (fonts, the shell's icons).
@@ -736,4 +737,123 @@ TEST_F(OptionsTest, OpeningEveryPageAndCancellingLeavesNoGdiObjectsBehind) {
     ASSERT_GT(before, 0);
     for (int i = 0; i < 10; ++i) openEveryPage();
     EXPECT_EQ(before, GdiObjectCount()) << "GDI objects left behind by 10 openings";
+}
+
+TEST_F(OptionsTest, KeepListMatchesAnyCaseAndReadsPastDamagedEntries) {
+    KeepList& keep = settings.keep;
+    ASSERT_TRUE(keep.Add(KeepFile("C:\\Temp\\\xCE\xA9mega.tmp")));
+    ASSERT_TRUE(keep.Add(KeepRegistryValue("HKEY_CURRENT_USER\\Software\\A|B", "v|1\r\n")));
+    ASSERT_TRUE(keep.Add(KeepRegistryKey("HKEY_CLASSES_ROOT\\bad\\shell")));
+    ASSERT_TRUE(keep.Add(KeepReferenceFolder("C:\\Originals\\")));
+    ASSERT_TRUE(keep.Add(KeepStartupEntry("App", "C:\\app.exe /s")));
+    EXPECT_FALSE(keep.Add(KeepFile("c:\\temp\\\xCF\x89MEGA.TMP")));
+    keep.Save();
+    // Damaged entries as a hand edit or a cut-off write leaves them.
+    HKEY k = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, (SettingsKeyPath() + "\\Keep").c_str(), 0,
+                                              KEY_SET_VALUE, &k));
+    DWORD number = 5;
+    ::RegSetValueExA(k, "x1", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number), sizeof number);
+    const std::string damaged[] = {std::string("File|C:\\a%ZZ", 13), std::string("Nonsense|x", 11),
+                                   std::string("Registry|HKEY_CURRENT_USER\\Softw", 33), std::string("Registry|HKEY_USERS\\x|Q", 24),
+                                   std::string("File|", 6)};
+    int n = 0;
+    for (const std::string& d : damaged)
+        ::RegSetValueExA(k, ("y" + std::to_string(++n)).c_str(), 0, REG_SZ,
+                         reinterpret_cast<const BYTE*>(d.data()), static_cast<DWORD>(d.size()));
+    ::RegCloseKey(k);
+
+    KeepList loaded;
+    loaded.Load();
+    size_t readable = 0;
+    for (const KeptItem& item : loaded.Items()) readable += item.readable;
+    EXPECT_EQ(5u, readable);
+    EXPECT_EQ(11u, loaded.Items().size());
+    struct Case { KeptItem item; bool kept; };
+    const Case cases[] = {
+        {KeepFile("C:\\TEMP\\\xCF\x89mega.TMP"), true},
+        {KeepFile("C:\\Temp\\Omega.tmp"), false},
+        {KeepShortcut("C:\\Temp\\\xCE\xA9mega.tmp"), false},
+        {KeepRegistryValue("hkey_current_user\\software\\a|b", "V|1\r\n"), true},
+        {KeepRegistryValue("HKEY_CURRENT_USER\\Software\\A|B", "v|1"), false},
+        {KeepRegistryKey("HKEY_CURRENT_USER\\Software\\A|B"), false},
+        {KeepRegistryKey("HKEY_CLASSES_ROOT\\BAD\\shell"), true},
+        {KeepStartupEntry("app", "c:\\APP.exe /S"), true},
+        {KeepStartupEntry("App", "C:\\other.exe"), false},
+        {KeepFile("C:\\a"), false},
+        {KeepRegistryKey("HKEY_CURRENT_USER\\Softw"), false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.kept, loaded.IsKept(c.item)) << KeptItemText(c.item);
+    EXPECT_TRUE(loaded.IsInReferenceFolder("C:\\originals\\sub\\a.mp3"));
+    EXPECT_TRUE(loaded.IsInReferenceFolder("C:\\Originals\\a.mp3"));
+    EXPECT_FALSE(loaded.IsInReferenceFolder("C:\\Originals2\\a.mp3"));
+    EXPECT_FALSE(loaded.IsInReferenceFolder("C:\\a.mp3"));
+
+    // Saving keeps the damaged entries as they were until the user removes them.
+    loaded.Save();
+    KeepList again;
+    again.Load();
+    ASSERT_EQ(loaded.Items().size(), again.Items().size());
+    for (size_t i = 0; i < again.Items().size(); ++i) {
+        EXPECT_EQ(loaded.Items()[i].storedType, again.Items()[i].storedType);
+        EXPECT_EQ(loaded.Items()[i].storedBytes, again.Items()[i].storedBytes);
+    }
+}
+
+TEST_F(OptionsTest, KeepListPageShowsItemsByToolAndRemovesThemOnlyOnOk) {
+    ScratchDir dir("keeppage");
+    ASSERT_TRUE(WriteFileText(dir / "there.tmp", "x"));
+    ScratchKey key("keeppage");
+    KeepList& keep = settings.keep;
+    keep.Add(KeepFile(dir / "there.tmp"));
+    keep.Add(KeepRegistryValue("HKEY_CURRENT_USER\\" + key.path(), "missing"));
+    keep.Add(KeepReferenceFolder(dir.path()));
+    keep.Add(KeepFile(dir / "gone.tmp"));
+    keep.Save();
+    HKEY k = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExA(HKEY_CURRENT_USER, (SettingsKeyPath() + "\\Keep").c_str(), 0,
+                                              KEY_SET_VALUE, &k));
+    ::RegSetValueExA(k, "hand edit", 0, REG_SZ, reinterpret_cast<const BYTE*>("Nonsense"), 9);
+    ::RegCloseKey(k);
+    keep.Load();
+
+    std::vector<std::vector<std::string>> rows;
+    auto readRows = [&] {
+        rows.clear();
+        CPageList& list = current->keepList.list;
+        for (int i = 0; i < list.Count(); ++i) rows.push_back({list.Text(i, 0), list.Text(i, 1), list.Text(i, 2)});
+    };
+    auto removeGoneAndUnreadable = [&] {
+        HWND page = PageWindow();
+        CPageList& list = current->keepList.list;
+        readRows();
+        EXPECT_FALSE(Enabled(page, IDC_KEEP_REMOVE));
+        for (int i = 0; i < list.Count(); ++i)
+            if (!list.Text(i, 2).empty()) list.Select(i);
+        Click(page, IDC_KEEP_REMOVE);
+        EXPECT_EQ(2, list.Count());
+        return true;
+    };
+    Run(kPageKeepList, {removeGoneAndUnreadable}, PSBTN_CANCEL);
+    const std::vector<std::vector<std::string>> expected = {
+        {"Registry", "HKEY_CURRENT_USER\\" + key.path() + " : \"missing\"", "gone"},
+        {"Unneeded Files", dir / "there.tmp", ""},
+        {"Unneeded Files", dir / "gone.tmp", "gone"},
+        {"Duplicate Files (reference folder)", dir.path(), ""},
+        {"?", "(unreadable entry) Nonsense", "unreadable"},
+    };
+    EXPECT_EQ(expected, rows);
+    // Cancel changed nothing, in memory or stored.
+    EXPECT_EQ(5u, keep.Items().size());
+    KeepList stored;
+    stored.Load();
+    EXPECT_EQ(5u, stored.Items().size());
+
+    Run(kPageKeepList, {removeGoneAndUnreadable});
+    stored.Load();
+    ASSERT_EQ(2u, stored.Items().size());
+    EXPECT_TRUE(stored.IsFileKept(dir / "there.tmp"));
+    EXPECT_TRUE(stored.IsInReferenceFolder(dir / "a.mp3"));
+    EXPECT_FALSE(keep.IsFileKept(dir / "gone.tmp"));
+    EXPECT_EQ(2u, keep.Items().size());
 }

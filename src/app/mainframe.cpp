@@ -308,6 +308,7 @@ LRESULT CMainFrame::OnCreate() {
     // The file tools' settings live with the list from the start.
     LoadExcludedFolders(view_.settings.excludedFolders);
     LoadJunkEndings(view_.settings);
+    view_.settings.keep.Load();
     InstallDuplicateFinder(view_);
     // The list's right-click menu, double-click and Enter.
     AttachItemCommands(view_, [this](int page) {

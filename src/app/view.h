@@ -2,6 +2,7 @@
 // with its findings.
 #pragma once
 
+#include "app/keeplist.h"
 #include "app/services.h"
 #include "framework/window.h"
 
@@ -48,6 +49,8 @@ struct FileToolSettings {
     bool matchContents = true;
     int onlyListedTypes = 1;
     RegScanOptions regScan;
+    // What the user chose never to see listed again (stored; loaded when the main window opens).
+    KeepList keep;
 };
 
 // "%lu KB" below one megabyte, "%lu MB" from there, rounded up.

@@ -18,13 +18,15 @@ COptionsSheet::COptionsSheet(FileToolSettings& settings, bool& taskNotify, bool&
           if (reloadDuplicateEndings) reloadDuplicateEndings(s);
           else s.duplicateEndings = ReadSettingString("Settings", "DupExt", "");
       }),
-      general(taskNotify, playSound) {
+      general(taskNotify, playSound),
+      keepList(settings.keep) {
     AddPage(drives);
     AddPage(junk);
     AddPage(exclude);
     AddPage(regClean);
     AddPage(duplicates);
     AddPage(general);
+    AddPage(keepList);
     onInitialized = [this](HWND) {
         if (onCreated) onCreated(*this);
     };

@@ -4,6 +4,7 @@
 
 #include "app/view.h"
 #include "framework/propsheet.h"
+#include "options/keeppage.h"
 #include "options/optionspages.h"
 
 #include <functional>
@@ -16,6 +17,7 @@ enum OptionsPageIndex {
     kPageRegClean = 3,
     kPageDuplicates = 4,
     kPageGeneral = 5,
+    kPageKeepList = 6,
 };
 
 // Rebuilds `duplicateEndings` from "Settings"/"DupExt" after the "Duplicates" page stored it
@@ -32,6 +34,7 @@ public:
     COptionsPage4 regClean;
     COptionsPage6 duplicates;
     COptionsPage7 general;
+    CKeepListPage keepList;
 
     // Runs once the sheet window exists, before any page is shown (tests drive the sheet
     // from here).
