@@ -222,6 +222,7 @@
 #define ID_SUPPORT_HOMEPAGE             32804
 #define ID_CONFIG_DRIVES                32807   /* main menu "Drives To Scan..."  */
 #define ID_HELP_TUTORIAL                32808
+#define ID_ITEM_KEEP                    32809   /* context menu "&Keep (never list again)" */
 
 #define ID_NEXT_PANE                    57680   /* 0xE150, F6                     */
 #define ID_PREV_PANE                    57681   /* 0xE151, Shift+F6               */

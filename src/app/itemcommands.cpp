@@ -89,13 +89,14 @@ bool IsItemCommandEnabled(UINT id, const CWrenlyView& view) {
     case ID_ITEM_REGEDIT: return selected && mode == kListRegistry;
     case ID_ITEM_OPTIONS:
     case ID_ITEM_DRIVES: return true;
+    case ID_ITEM_KEEP: return selected && !KeepCommandCaption(mode).empty();
     default: return false;
     }
 }
 
 void UpdateItemCommandMenu(HMENU menu, const CWrenlyView& view) {
     for (UINT id : {ID_ITEM_OPEN, ID_ITEM_OPEN_WITH, ID_ITEM_PROPERTIES, ID_ITEM_OPTIONS, ID_ITEM_DRIVES,
-                    ID_ITEM_REGEDIT}) {
+                    ID_ITEM_REGEDIT, ID_ITEM_KEEP}) {
         if (::GetMenuState(menu, id, MF_BYCOMMAND) == static_cast<UINT>(-1)) continue;
         ::EnableMenuItem(menu, id, MF_BYCOMMAND | (IsItemCommandEnabled(id, view) ? MF_ENABLED : MF_GRAYED));
     }
@@ -118,6 +119,15 @@ HMENU CreateListContextMenu(const CWrenlyView& view) {
     default: removed = {ID_ITEM_REGEDIT}; break;
     }
     for (UINT id : removed) ::DeleteMenu(popup, id, MF_BYCOMMAND);
+    std::string keep = KeepCommandCaption(view.ListMode);
+    if (keep.empty()) {
+        ::DeleteMenu(popup, ID_ITEM_KEEP, MF_BYCOMMAND);
+        // The separator above it goes too.
+        int last = ::GetMenuItemCount(popup) - 1;
+        if (last >= 0 && ::GetMenuItemID(popup, last) == 0) ::DeleteMenu(popup, last, MF_BYPOSITION);
+    } else {
+        ::ModifyMenuA(popup, ID_ITEM_KEEP, MF_BYCOMMAND | MF_STRING, ID_ITEM_KEEP, keep.c_str());
+    }
     UpdateItemCommandMenu(popup, view);
     return popup;
 }
@@ -161,9 +171,70 @@ void RunItemCommand(CWrenlyView& view, UINT id, const OpenOptionsFn& openOptions
     case ID_ITEM_REGEDIT:
         if (view.ListMode == kListRegistry) OpenSelectedKeyInRegEdit(view);
         break;
+    case ID_ITEM_KEEP:
+        KeepSelectedRows(view);
+        break;
     default:
         break;
     }
+}
+
+std::string KeepCommandCaption(int listMode) {
+    switch (listMode) {
+    case kListRegistry:
+    case kListUnneededFiles:
+    case kListInvalidShortcuts: return "&Keep (never list again)";
+    case kListStartupPrograms: return "&Keep (no more warnings)";
+    case kListDuplicates: return "&Keep Folder as Reference (never delete)";
+    default: return std::string();
+    }
+}
+
+bool KeptItemForRow(const CWrenlyView& view, int row, KeptItem& item) {
+    switch (view.ListMode) {
+    case kListRegistry:
+        item = KeepRegistryFinding(view.Text(row, 0), view.Text(row, 1), view.Text(row, 2), view.Data(row));
+        return true;
+    case kListUnneededFiles: item = KeepFile(view.Text(row, 1)); return true;
+    case kListInvalidShortcuts: item = KeepShortcut(view.Text(row, 1)); return true;
+    case kListStartupPrograms: item = KeepStartupEntry(view.Text(row, 0), view.Text(row, 1)); return true;
+    case kListDuplicates: {
+        if (view.Data(row) >= view.groupOffsets.size()) return false;
+        std::string path = view.Text(row, 1);
+        size_t slash = path.find_last_of('\\');
+        if (slash == std::string::npos) return false;
+        item = KeepReferenceFolder(path.substr(0, slash));
+        return true;
+    }
+    default: return false;
+    }
+}
+
+int KeepSelectedRows(CWrenlyView& view) {
+    if (!view.IsWindow() || KeepCommandCaption(view.ListMode).empty()) return 0;
+    const bool dropRows = view.ListMode == kListRegistry || view.ListMode == kListUnneededFiles ||
+                          view.ListMode == kListInvalidShortcuts;
+    KeepList& keep = view.settings.keep;
+    int kept = 0;
+    std::vector<int> selected;
+    for (int row = FirstSelectedRow(view); row >= 0;
+         row = static_cast<int>(view.Send(LVM_GETNEXTITEM, row, LVNI_SELECTED)))
+        selected.push_back(row);
+    bool referenceAdded = false;
+    for (int row : selected) {
+        KeptItem item;
+        if (!KeptItemForRow(view, row, item)) continue;
+        if (keep.Add(item)) {
+            ++kept;
+            referenceAdded |= item.kind == KeepKind::kReferenceFolder;
+        }
+    }
+    // Last row first, so the indexes still to go stay valid.
+    if (dropRows)
+        for (auto it = selected.rbegin(); it != selected.rend(); ++it) view.DeleteRow(*it);
+    if (referenceAdded) view.DeselectReferenceRows();
+    keep.Save();
+    return kept;
 }
 
 void OnListDoubleClick(CWrenlyView& view) {

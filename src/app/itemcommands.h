@@ -36,8 +36,20 @@ HMENU CreateListContextMenu(const CWrenlyView& view);
 void ShowListContextMenu(CWrenlyView& view, LPARAM pos, const OpenOptionsFn& openOptions);
 
 // Runs an item command: 32783 Open, 32801 Open With, 32784 Properties, 32785 Options,
-// 32800 Drives To Scan, 32786 Open in RegEdit.
+// 32800 Drives To Scan, 32786 Open in RegEdit, 32809 Keep.
 void RunItemCommand(CWrenlyView& view, UINT id, const OpenOptionsFn& openOptions);
+
+// What "Keep" stores for a row of the list's tool: a registry finding, an unneeded file, a
+// shortcut, a startup entry, or for a duplicate the folder it lies in (kept as a reference
+// folder). False in tools with nothing to keep and for duplicate separator rows.
+bool KeptItemForRow(const CWrenlyView& view, int row, KeptItem& item);
+// The caption of the Keep entry in the list's tool: duplicates and startup entries stay listed.
+std::string KeepCommandCaption(int listMode);
+// "Keep": stores every selected row in the keep list, and takes the rows the tool will not
+// list again out of the list (registry findings, unneeded files, shortcuts). Duplicates in a
+// folder kept as a reference stay listed but can no longer be selected; startup entries stay
+// listed without warnings. Answers how many items were kept.
+int KeepSelectedRows(CWrenlyView& view);
 
 // Double-click on a row and the Enter key.
 void OnListDoubleClick(CWrenlyView& view);

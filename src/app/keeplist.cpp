@@ -161,6 +161,12 @@ KeptItem KeepReferenceFolder(const std::string& folder) {
     return item;
 }
 
+KeptItem KeepRegistryFinding(const std::string& location, const std::string& subKey, const std::string& valueName,
+                             DWORD flags) {
+    std::string key = subKey.empty() ? location : location + "\\" + subKey;
+    return (flags & 0x20) ? KeepRegistryValue(key, valueName) : KeepRegistryKey(key);
+}
+
 std::string FormatKeptItem(const KeptItem& item) {
     std::string s = NameOf(item.kind).stored;
     s += '|';

@@ -41,6 +41,10 @@ KeptItem KeepFile(const std::string& path);
 KeptItem KeepShortcut(const std::string& path);
 KeptItem KeepStartupEntry(const std::string& name, const std::string& commandLine);
 KeptItem KeepReferenceFolder(const std::string& folder);
+// A registry cleaner finding as its row shows it: the "Location" (root) column, the key path,
+// the value name, and the row's flags (0x20: the value alone; otherwise the whole key).
+KeptItem KeepRegistryFinding(const std::string& location, const std::string& subKey, const std::string& valueName,
+                             DWORD flags);
 
 // The stored text of a readable item ("File|C:\old.tmp"); `|`, `%` and control characters of
 // names are written as %XX, so any name keeps its fields apart.

@@ -297,10 +297,34 @@ LRESULT CWrenlyView::OnGetInfoTip(NMHDR* h) {
     return 0;
 }
 
+bool CWrenlyView::IsReferenceRow(int row) const {
+    if (ListMode != kListDuplicates || !settings.keep.HasReferenceFolders()) return false;
+    if (Data(row) >= groupOffsets.size()) return false;
+    return settings.keep.IsInReferenceFolder(Text(row, 1));
+}
+
+void CWrenlyView::DeselectReferenceRows() {
+    for (int row = static_cast<int>(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)); row >= 0;
+         row = static_cast<int>(Send(LVM_GETNEXTITEM, row, LVNI_SELECTED))) {
+        if (!IsReferenceRow(row)) continue;
+        LVITEMA item {};
+        item.stateMask = LVIS_SELECTED;
+        Send(LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
 LRESULT CWrenlyView::OnItemChanged(NMHDR* h) {
     auto* nm = reinterpret_cast<NMLISTVIEW*>(h);
     if (ListMode != kListDuplicates || nm->iItem < 0 || !(nm->uChanged & LVIF_STATE)) return 0;
-    if (static_cast<size_t>(static_cast<DWORD>(nm->lParam)) != groupOffsets.size()) return 0;
+    if (static_cast<size_t>(static_cast<DWORD>(nm->lParam)) != groupOffsets.size()) {
+        // A file in a reference folder can be focused, never selected.
+        if ((nm->uNewState & LVIS_SELECTED) && IsReferenceRow(nm->iItem)) {
+            LVITEMA item {};
+            item.stateMask = LVIS_SELECTED;
+            Send(LVM_SETITEMSTATE, nm->iItem, reinterpret_cast<LPARAM>(&item));
+        }
+        return 0;
+    }
     if (nm->uNewState & (LVIS_SELECTED | LVIS_FOCUSED)) {
         LVITEMA item {};
         item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;

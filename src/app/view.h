@@ -106,6 +106,11 @@ public:
     int ColumnCount() const;
     std::string ColumnTitle(int column) const;
 
+    // Duplicates: unselects every selected row whose file lies in a folder the user keeps as a
+    // reference; such files are originals and are never offered for deletion.
+    void DeselectReferenceRows();
+    bool IsReferenceRow(int row) const;
+
     // The tool tip of a row for a buffer of `capacity` characters.
     std::string BuildInfoTip(int row, int capacity) const;
     // The icon index of a row whose column 1 holds `text`.
