@@ -271,13 +271,20 @@ TEST_F(ItemCommandsTest, ContextMenuEntriesAndStatesFollowTheTool) {
     view.AddRow({"file.txt", "C:\\file.txt"}, 0, 0);
     const std::vector<UINT> all = {ID_ITEM_OPEN, ID_ITEM_OPEN_WITH, ID_ITEM_PROPERTIES, ID_ITEM_OPTIONS,
                                    ID_ITEM_DRIVES};
+    std::vector<UINT> allAndKeep = all;
+    allAndKeep.insert(allAndKeep.end(), {0, ID_ITEM_KEEP});
     const std::map<int, std::vector<UINT>> entries = {
         {0, all},
-        {1, {ID_ITEM_OPTIONS, ID_ITEM_REGEDIT}},
-        {2, {ID_ITEM_OPEN, ID_ITEM_OPEN_WITH, ID_ITEM_PROPERTIES}},
-        {3, all},
-        {4, all},
-        {5, all},
+        {1, {ID_ITEM_OPTIONS, ID_ITEM_REGEDIT, 0, ID_ITEM_KEEP}},
+        {2, {ID_ITEM_OPEN, ID_ITEM_OPEN_WITH, ID_ITEM_PROPERTIES, 0, ID_ITEM_KEEP}},
+        {3, allAndKeep},
+        {4, allAndKeep},
+        {5, allAndKeep},
+    };
+    // Duplicates and startup entries stay listed when kept, and the entry says so.
+    const std::map<int, std::string> keepCaptions = {
+        {1, "&Keep (never list again)"}, {2, "&Keep (no more warnings)"}, {3, "&Keep (never list again)"},
+        {4, "&Keep (never list again)"}, {5, "&Keep Folder as Reference (never delete)"},
     };
     for (bool selected : {false, true}) {
         if (selected) Select(0);
@@ -290,8 +297,14 @@ TEST_F(ItemCommandsTest, ContextMenuEntriesAndStatesFollowTheTool) {
             }
             ASSERT_TRUE(menu) << mode;
             EXPECT_EQ(entries.at(mode), MenuIds(menu)) << "mode " << mode;
+            if (keepCaptions.count(mode)) {
+                char caption[64] = {};
+                ::GetMenuStringA(menu, ID_ITEM_KEEP, caption, sizeof caption, MF_BYCOMMAND);
+                EXPECT_EQ(keepCaptions.at(mode), caption);
+            }
             for (UINT id : MenuIds(menu)) {
-                bool expected = true;
+                if (id == 0) continue;
+                bool expected = selected || id != ID_ITEM_KEEP;
                 if (id == ID_ITEM_OPEN || id == ID_ITEM_OPEN_WITH) expected = selected && mode >= 2;
                 if (id == ID_ITEM_PROPERTIES) expected = selected && mode != 0 && mode != 1;
                 if (id == ID_ITEM_REGEDIT) expected = selected && mode == 1;
@@ -347,7 +360,7 @@ TEST_F(ItemCommandsTest, RightClickAndContextKeyShowTheMenuAndRunTheChoice) {
         view.Send(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(view.m_hWnd), static_cast<LPARAM>(-1));
         EXPECT_EQ(1, watch.menusSeen);
         EXPECT_EQ((std::vector<UINT> {ID_ITEM_OPEN, ID_ITEM_OPEN_WITH, ID_ITEM_PROPERTIES, ID_ITEM_OPTIONS,
-                                      ID_ITEM_DRIVES}),
+                                      ID_ITEM_DRIVES, 0, ID_ITEM_KEEP}),
                   watch.ids);
         POINT corner {5, 5};
         ::ClientToScreen(view.m_hWnd, &corner);
@@ -398,7 +411,7 @@ TEST_F(ItemCommandsTest, RightClickAndContextKeyShowTheMenuAndRunTheChoice) {
         MenuWatch watch;
         watch.act = [](HWND menu) { ::PostMessageA(menu, WM_CHAR, 'p', 0); };
         view.Send(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(view.m_hWnd), static_cast<LPARAM>(-1));
-        EXPECT_EQ((std::vector<UINT> {ID_ITEM_OPTIONS, ID_ITEM_REGEDIT}), watch.ids);
+        EXPECT_EQ((std::vector<UINT> {ID_ITEM_OPTIONS, ID_ITEM_REGEDIT, 0, ID_ITEM_KEEP}), watch.ids);
     }
     EXPECT_EQ((std::vector<int> {1, 0, 3}), pages);
 
@@ -615,7 +628,7 @@ TEST(ItemCommandsInFrame, MainWindowRoutesTheMenuAndTheSheet) {
         MenuWatch menu;
         menu.act = [](HWND m) { ::PostMessageA(m, WM_CHAR, 'p', 0); };
         view->Send(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(view->m_hWnd), static_cast<LPARAM>(-1));
-        EXPECT_EQ((std::vector<UINT> {ID_ITEM_OPTIONS, ID_ITEM_REGEDIT}), menu.ids);
+        EXPECT_EQ((std::vector<UINT> {ID_ITEM_OPTIONS, ID_ITEM_REGEDIT, 0, ID_ITEM_KEEP}), menu.ids);
         EXPECT_EQ(kPageRegClean, sheet.page);
     }
     // "Open With RegEdit" with nothing selected asks for a selection.
