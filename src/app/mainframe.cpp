@@ -18,6 +18,7 @@
 #include "history/historycommands.h"
 #include "registry/regcommands.h"
 #include "startup/startupcommands.h"
+#include "startup/startupprograms.h"
 #include "resource.h"
 #include "widgets/tipdlg.h"
 
@@ -217,7 +218,10 @@ CMainFrame::CMainFrame() {
     SetupToolCommands();
 
     // Item commands of the main menu's "ContextMenu", and the Options sheet.
-    openOptionsSheet = [this](int page) { OpenOptionsSheet(page, view_.settings, taskNotify, playSound); };
+    openOptionsSheet = [this](int page) {
+        OpenOptionsSheet(page, view_.settings, taskNotify, playSound,
+                         [](const KeptItem& item) { return StartupEntryExists(item.path, item.detail); });
+    };
     reloadDuplicateEndings = [](FileToolSettings& settings) { LoadDuplicateEndings(settings); };
     OnCommand(ID_ITEM_PROPERTIES, [this] { RunItemCommand(view_, ID_ITEM_PROPERTIES, openOptionsSheet); });
     OnCommand(ID_ITEM_REGEDIT, [this] { RunItemCommand(view_, ID_ITEM_REGEDIT, openOptionsSheet); });

@@ -32,8 +32,10 @@ COptionsSheet::COptionsSheet(FileToolSettings& settings, bool& taskNotify, bool&
     };
 }
 
-INT_PTR OpenOptionsSheet(int page, FileToolSettings& settings, bool& taskNotify, bool& playSound) {
+INT_PTR OpenOptionsSheet(int page, FileToolSettings& settings, bool& taskNotify, bool& playSound,
+                         std::function<bool(const KeptItem&)> startupExists) {
     COptionsSheet sheet(settings, taskNotify, playSound, page);
+    sheet.keepList.startupExists = std::move(startupExists);
     HWND owner = MainWindow();
     return sheet.DoModal(owner && ::IsWindow(owner) ? owner : nullptr);
 }

@@ -42,4 +42,6 @@ public:
 };
 
 // The "Options" sheet on page `page`, modal over the main window. IDOK or IDCANCEL.
-INT_PTR OpenOptionsSheet(int page, FileToolSettings& settings, bool& taskNotify, bool& playSound);
+// `startupExists` tells the "Keep List" page whether a kept startup entry is still anywhere.
+INT_PTR OpenOptionsSheet(int page, FileToolSettings& settings, bool& taskNotify, bool& playSound,
+                         std::function<bool(const KeptItem&)> startupExists = {});

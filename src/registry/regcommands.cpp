@@ -11,6 +11,7 @@ void RunRegistryScan(CWrenlyView& view, IStatusSink& frame) {
     view.activeCancelDialog = &dialog;
     CRegistryScan scan(view, dialog, frame, view.settings.regScan);
     scan.listControl = view.m_hWnd;
+    scan.keep = &view.settings.keep;
     scan.ScanRegistry();
     view.activeCancelDialog = nullptr;
     dialog.close();

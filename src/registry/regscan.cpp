@@ -281,6 +281,7 @@ void CRegistryScan::ScanSharedDlls(HKEY root, const std::string& subPath) {
 void CRegistryScan::AddRegFinding(const std::string& rootName, int image, const std::string& subKey,
                                   const std::string& valueName, const std::string& data,
                                   const std::string& invalidEntry, DWORD flags) {
+    if (keep && keep->IsKept(KeepRegistryFinding(rootName, subKey, valueName, flags))) return;
     list_.AddRow({rootName, subKey, valueName, data, invalidEntry}, image, flags);
 }
 

@@ -75,6 +75,8 @@ public:
 
     // The list control whose columns are sized to their contents at the end (none in tests).
     HWND listControl = nullptr;
+    // Findings the user chose to keep are never listed.
+    const KeepList* keep = nullptr;
 
     // The code page names and texts are narrowed to: the process's own. A test stands an older
     // Windows's in, whose code page cannot carry every name.

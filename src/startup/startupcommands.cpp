@@ -8,6 +8,7 @@ CStartupPrograms ForView(CWrenlyView& view, IStatusSink& frame) {
     tool.view = &view;
     tool.places = DefaultStartupPlaces();
     tool.reportRemovableMedia = view.settings.regScan.reportRemovableMedia;
+    tool.keep = &view.settings.keep;
     return tool;
 }
 }  // namespace

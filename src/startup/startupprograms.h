@@ -3,6 +3,7 @@
 // the entries the user parked in their "Disabled" twins, and moves entries between the two.
 #pragma once
 
+#include "app/keeplist.h"
 #include "app/services.h"
 
 #include <windows.h>
@@ -91,6 +92,9 @@ std::string StartupApprovedList(const std::string& keyPath);
 // True when Windows' switch for `name` in that list is off.
 bool SwitchedOffInWindows(HKEY hive, const std::string& list, const std::wstring& name);
 
+// Whether any startup place (live or Disabled) holds an entry of that name and command line.
+bool StartupEntryExists(const std::string& name, const std::string& commandLine);
+
 class CStartupPrograms {
 public:
     CStartupPrograms(IResultList& list, IStatusSink& status);
@@ -103,12 +107,17 @@ public:
     StartupPlaces places = DefaultStartupPlaces();
     // The registry cleaner's switch, which the path check also follows here.
     bool reportRemovableMedia = true;
+    // Entries the user chose to keep are listed, but never reported as re-enabled or invalid.
+    const KeepList* keep = nullptr;
     // The code page of the rows' texts, which the "A" calls use: the process's own. A name
     // that has no exact form in it is listed but never acted on.
     UINT codePage = CP_ACP;
 
     // Empties the list, lists every place in order and reports re-enabled and invalid entries.
     void ScanStartupPrograms();
+    // Empties the list and lists every place in order; `pump` runs between the registry places
+    // and the others.
+    void ListEveryPlace(const std::function<void()>& pump);
     void ListRunKey(HKEY hive, const char* hiveName, DWORD enabledState, const std::string& keyPath);
     void ListWinIniKey(bool isRun, DWORD enabledState);
     void ListStartupFolder(bool isCommon, DWORD enabledState);

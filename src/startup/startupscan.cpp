@@ -1,6 +1,7 @@
 #include "startup/startupprograms.h"
 
 #include "app/codepage.h"
+#include "app/memorylist.h"
 #include "app/reghelpers.h"
 #include "app/view.h"
 #include "framework/prompter.h"
@@ -180,6 +181,39 @@ bool CStartupPrograms::WinIniLineExact(const std::string& key) const {
     return NarrowName(std::wstring(buf.data(), n), narrow, codePage);
 }
 
+void CStartupPrograms::ListEveryPlace(const std::function<void()>& pump) {
+    list_.DeleteAll();
+    const bool wow64 = HasWow64Branch(HKEY_LOCAL_MACHINE);
+    for (const RunPlace& place : kRunPlaces) {
+        if (place.base == kRunKeys32 && !wow64) continue;
+        ListRunKey(place.machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, place.machine ? kLocalMachine : kCurrentUser,
+                   place.state, std::string(place.base) + place.key);
+    }
+    if (pump) pump();
+    ListWinIniKey(false, 1);
+    ListWinIniKey(false, 0);
+    ListWinIniKey(true, 1);
+    ListWinIniKey(true, 0);
+    ListStartupFolder(false, 0);
+    ListStartupFolder(false, 1);
+    ListStartupFolder(true, 0);
+    ListStartupFolder(true, 1);
+}
+
+bool StartupEntryExists(const std::string& name, const std::string& commandLine) {
+    struct : IStatusSink {
+        void SetStatusText(const std::string&, int) override {}
+        void ShowNotifierText(const std::string&) override {}
+    } quiet;
+    CMemoryList rows;
+    CStartupPrograms tool(rows, quiet);
+    tool.ListEveryPlace(nullptr);
+    for (int r = 0; r < rows.Count(); ++r)
+        if (SameText(rows.Text(r, kStartupColName), name) && SameText(rows.Text(r, kStartupColCommand), commandLine))
+            return true;
+    return false;
+}
+
 void CStartupPrograms::ScanStartupPrograms() {
     HWND listWindow = ListWindow();
     CAnimationDialog animation(0);
@@ -189,23 +223,9 @@ void CStartupPrograms::ScanStartupPrograms() {
         view->SetListMode(kListStartupPrograms);
         view->Send(LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
     }
-    list_.DeleteAll();
-
-    const bool wow64 = HasWow64Branch(HKEY_LOCAL_MACHINE);
-    for (const RunPlace& place : kRunPlaces) {
-        if (place.base == kRunKeys32 && !wow64) continue;
-        ListRunKey(place.machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, place.machine ? kLocalMachine : kCurrentUser,
-                   place.state, std::string(place.base) + place.key);
-    }
-    if (listWindow) animation.pump();
-    ListWinIniKey(false, 1);
-    ListWinIniKey(false, 0);
-    ListWinIniKey(true, 1);
-    ListWinIniKey(true, 0);
-    ListStartupFolder(false, 0);
-    ListStartupFolder(false, 1);
-    ListStartupFolder(true, 0);
-    ListStartupFolder(true, 1);
+    ListEveryPlace([&] {
+        if (listWindow) animation.pump();
+    });
 
     if (listWindow) {
         int columns = view->ColumnCount();
@@ -225,6 +245,7 @@ void CStartupPrograms::ScanStartupPrograms() {
     // Parked in a Disabled twin by this tool (not merely switched off by Windows).
     auto parked = [&](int r) { return (states[r] & (kStartupEnabled | kStartupOffInWindows)) == 0; };
     for (int r = 0; r < count; ++r) {
+        if (keep && keep->IsStartupEntryKept(names[r], list_.Text(r, kStartupColCommand))) continue;
         // A live entry whose name is also parked in a Disabled place: the program put itself
         // back after the user switched it off.
         if (states[r] & kStartupEnabled) {
