@@ -55,7 +55,8 @@ void RunUnneededFilesDeleteAll(CWrenlyView& view, IStatusSink& frame) {
 void RunShortcutsScan(CWrenlyView& view, IStatusSink& frame, const std::function<void()>& stopBusyAnimation) {
     ScanDialog scan(view, stopBusyAnimation);
     ScanInvalidShortcuts(view, scan.dialog(), frame, view.settings.driveMask, view.m_hWnd,
-                         view.settings.regScan.reportRemovableMedia, [&view] { SizeListColumns(view); });
+                         view.settings.regScan.reportRemovableMedia, [&view] { SizeListColumns(view); },
+                         &view.settings.keep);
 }
 
 void RunShortcutsFixSelected(CWrenlyView& view, IStatusSink& frame) { FixSelectedShortcuts(view, frame, view.m_hWnd); }

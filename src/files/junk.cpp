@@ -120,11 +120,12 @@ void CJunkScan::OnUnusableFile(const WalkEntry& file) {
 bool CJunkScan::Listed(const std::string& fullPath) const { return listedUpper_.count(ToUpper(fullPath)) != 0; }
 
 void CJunkScan::AddIfFree(const WalkEntry& file) {
-    if (Listed(file.fullPath)) return;
+    if (Listed(file.fullPath) || settings_.keep.IsFileKept(file.fullPath)) return;
     if (CanOpenExclusively(file.fullPath)) AddJunkRow(file);
 }
 
 void CJunkScan::AddJunkRow(const WalkEntry& file) {
+    if (settings_.keep.IsFileKept(file.fullPath)) return;
     list_.AddRow({file.name, file.fullPath, JunkSizeText(file.length)}, -1, file.usable ? 0 : kRowNameUnusable);
     listedUpper_.insert(ToUpper(file.fullPath));
     if (file.usable) junkTotalBytes += file.length;

@@ -119,15 +119,17 @@ int CheckShortcut(const std::string& path, std::string* target, std::string* des
 
 void CShortcutScan::OnFile(const WalkEntry& entry) {
     if (!IsShortcutName(entry.name)) return;
+    if (keep && keep->IsShortcutKept(entry.fullPath)) return;
     std::string target, description;
     if (CheckShortcut(entry.fullPath, &target, &description, kCheckShortcut, window_, judgeRemovable_) != 0) return;
     list_.AddRow({entry.name, entry.fullPath, target, description}, -1, 0);
 }
 
 int ScanInvalidShortcuts(IResultList& list, ICancelPoll& cancel, IStatusSink& status, DWORD driveMask, HWND window,
-                         bool judgeRemovable, const std::function<void()>& afterDrive) {
+                         bool judgeRemovable, const std::function<void()>& afterDrive, const KeepList* keep) {
     list.DeleteAll();
     CShortcutScan scan(list, cancel, status, window, judgeRemovable);
+    scan.keep = keep;
     ScanDrives(
         driveMask, [&](const std::string& drive) { return scan.WalkShortcutFolder(drive); },
         [&](const std::string&) {

@@ -3,6 +3,7 @@
 // the shortcut file format is never parsed here.
 #pragma once
 
+#include "app/keeplist.h"
 #include "app/services.h"
 #include "files/walker.h"
 
@@ -41,6 +42,9 @@ public:
     CShortcutScan(IResultList& list, ICancelPoll& cancel, IStatusSink& status, HWND window, bool judgeRemovable = true)
         : CFolderWalker(&cancel, &status), list_(list), window_(window), judgeRemovable_(judgeRemovable) {}
 
+    // Shortcuts the user chose to keep are not even loaded.
+    const KeepList* keep = nullptr;
+
     int WalkShortcutFolder(const std::string& folder) { return WalkFolder(folder); }
 
 protected:
@@ -57,7 +61,8 @@ private:
 // `afterDrive` (column sizing) after every drive, and puts "Total Invalid entries found: %d"
 // in the message bar. Answers the number of rows.
 int ScanInvalidShortcuts(IResultList& list, ICancelPoll& cancel, IStatusSink& status, DWORD driveMask, HWND window,
-                         bool judgeRemovable, const std::function<void()>& afterDrive = {});
+                         bool judgeRemovable, const std::function<void()>& afterDrive = {},
+                         const KeepList* keep = nullptr);
 
 // "Fix All": lets the shell repair the shortcut of every row from the top, removing each row;
 // after every sixth repair asks whether to go on (No keeps the row just repaired and the rest).
