@@ -22,9 +22,9 @@ BOOL CKeepListPage::OnInitDialog() {
     list.Attach(Item(IDC_KEEP_LIST));
     // No image list: the rows carry no icons, so the list owns nothing it must give back.
     ::SendMessageA(list.Window(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    list.AddColumn("Tool", 90);
-    list.AddColumn("Kept item", 250);
-    list.AddColumn("State", 60);
+    list.AddColumn("Tool", list.Scaled(90));
+    list.AddColumn("Kept item", list.Scaled(250));
+    list.AddColumn("State", list.Scaled(60));
     // Grouped by tool, in the order they were kept within each.
     shown_ = keep_.Items();
     std::stable_sort(shown_.begin(), shown_.end(), [](const KeptItem& a, const KeptItem& b) {
