@@ -14,6 +14,8 @@
 #include "app/codepage.h"
 #include "app/mainframe.h"
 #include "app/view.h"
+#include "app/itemcommands.h"
+#include "options/optionssheet.h"
 #include "files_testkit.h"
 #include "files/junk.h"
 #include "framework/prompter.h"
@@ -363,6 +365,7 @@ protected:
         // own folders on C: and E: (every other top-level folder there is excluded).
         WriteSettingInt("Settings", "playsound", 0);
         ::SHDeleteKeyA(HKEY_CURRENT_USER, (SettingsKeyPath() + "\\Exclude").c_str());
+        ::SHDeleteKeyA(HKEY_CURRENT_USER, (SettingsKeyPath() + "\\Keep").c_str());
         for (const char* drive : {"C:", "E:"}) {
             WIN32_FIND_DATAA fd;
             HANDLE h = ::FindFirstFileA((std::string(drive) + "\\*").c_str(), &fd);
@@ -1078,4 +1081,72 @@ TEST_F(DemoTest, DuplicateFiles) {
     ExpectRecycled(copy);
     EXPECT_EQ(-1, FindRow(1, copy));
     EXPECT_TRUE(FileExists(X("{E}\\Data\\Photos\\holiday.jpg")));
+}
+
+// "Keep (never list again)": a kept registry finding, unneeded file and shortcut stay out of
+// every later scan, a duplicate's folder kept as a reference keeps its files listed but never
+// selectable, and removing the items on the Options sheet's "Keep List" page lists them again.
+TEST_F(DemoTest, KeptFindingsStayOutUntilRemovedFromTheKeepList) {
+    // Other test programs' files may come and go on the drives meanwhile: the file tools' rows
+    // are compared for the test's own files.
+    auto ours = [this](int row) { return view->ListMode == kListRegistry || machine().Ours(view->Text(row, 1)); };
+    auto rowsOf = [&] {
+        std::vector<std::string> rows;
+        for (int r = 0; r < view->Count(); ++r)
+            if (ours(r)) rows.push_back(view->Text(r, 0) + "|" + view->Text(r, 1) + "|" + view->Text(r, 2));
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    };
+    struct Tool { int mode; const char* pick; };
+    const Tool tools[] = {{1, nullptr}, {0, "{E}\\Data\\Reports\\letter.old"}, {3, nullptr}};
+    std::vector<std::vector<std::string>> before;
+    for (const Tool& t : tools) {
+        ChooseTool(t.mode);
+        Click("Scan");
+        before.push_back(rowsOf());
+        int row = t.pick ? FindRow(1, X(t.pick)) : 0;
+        while (row < view->Count() && !ours(row)) ++row;
+        ASSERT_GE(row, 0) << t.mode;
+        std::string kept = view->Text(row, 0) + "|" + view->Text(row, 1) + "|" + view->Text(row, 2);
+        SelectOnly({row});
+        RunItemCommand(*view, ID_ITEM_KEEP, {});
+        Click("Scan");
+        std::vector<std::string> expected = before.back();
+        expected.erase(std::find(expected.begin(), expected.end(), kept));
+        EXPECT_EQ(expected, rowsOf()) << "tool " << t.mode;
+    }
+
+    ChooseTool(5);
+    Click("Scan");
+    std::string copy = X("{C}\\Photos Backup\\holiday.jpg");
+    SelectOnly({FindRow(1, copy)});
+    RunItemCommand(*view, ID_ITEM_KEEP, {});
+    Click("Scan");
+    ASSERT_GE(FindRow(1, copy), 0) << "a reference folder's files are still listed";
+    SelectOnly({FindRow(1, copy)});
+    EXPECT_FALSE(view->IsSelected(FindRow(1, copy)));
+    Click("Delete Selected");
+    EXPECT_TRUE(FileExists(copy));
+
+    // The "Keep List" page: every item removed, and OK.
+    UINT_PTR timer = ::SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+        HWND sheet = ::FindWindowA(nullptr, "Options");
+        if (!sheet || !PropSheet_GetCurrentPageHwnd(sheet)) return;
+        HWND page = PropSheet_GetCurrentPageHwnd(sheet);
+        HWND list = ::GetDlgItem(page, IDC_KEEP_LIST);
+        if (!list || ::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) == 0) return;
+        LVITEMA all {};
+        all.stateMask = all.state = LVIS_SELECTED;
+        ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&all));
+        ::SendMessageA(::GetDlgItem(page, IDC_KEEP_REMOVE), BM_CLICK, 0, 0);
+        ::PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    });
+    frame->openOptionsSheet(kPageKeepList);
+    ::KillTimer(nullptr, timer);
+    EXPECT_TRUE(view->settings.keep.Items().empty());
+    for (size_t i = 0; i < std::size(tools); ++i) {
+        ChooseTool(tools[i].mode);
+        Click("Scan");
+        EXPECT_EQ(before[i], rowsOf()) << "tool " << tools[i].mode;
+    }
 }
