@@ -2,7 +2,7 @@
 // a silent status sink, a clock, folder removal and the peak-memory line.
 #pragma once
 
-#include "app/services.h"
+#include "core/services.h"
 
 #include <windows.h>
 #include <psapi.h>

@@ -4,7 +4,7 @@
 // Prints both times, their ratio, keys/s, values/s and peak memory.
 //   registry_bench [keys=20000] [values=100000] [--real]
 // --real also times a scan of the machine's own registry, as the "Scan" command runs it.
-#include "app/reghelpers.h"
+#include "core/reghelpers.h"
 #include "bench_support.h"
 #include "registry/pathcheck.h"
 #include "registry/regscan.h"

@@ -2,6 +2,8 @@
 // Windows 95 check and the About box.
 #include "app/about.h"
 #include "app/app.h"
+#include "app/appinfo.h"
+#include "core/datafolder.h"
 #include "framework/strings.h"
 #include "resource.h"
 #include "test_support.h"
@@ -10,11 +12,7 @@
 
 namespace {
 
-std::string ProgramPath() {
-    char path[MAX_PATH];
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return FolderOfPath(path) + "\\KelvoUtils.exe";
-}
+std::string ProgramPath() { return ProgramFolder() + "\\KelvoUtils.exe"; }
 
 struct Process {
     PROCESS_INFORMATION pi {};
@@ -71,12 +69,6 @@ HWND WaitForMainWindow(DWORD pid, DWORD ms = 20000) {
 }
 
 }  // namespace
-
-TEST(ProgramFolder, TextBeforeTheLastBackslash) {
-    EXPECT_EQ("C:\\Tools", FolderOfPath("C:\\Tools\\app.exe"));
-    EXPECT_EQ("C:", FolderOfPath("C:\\x.exe"));
-    EXPECT_EQ("C:\\Program Files\\Kelvo Utilities", FolderOfPath("C:\\Program Files\\Kelvo Utilities\\KelvoUtils.exe"));
-}
 
 TEST(FirstRunPlace, FiveSixthsOfTheScreenCentred) {
     RECT rc = DefaultWindowRect(1024, 768);

@@ -2,9 +2,9 @@
 // written (the portable copy), in the user's local application data folder when it cannot (the
 // copy installed under C:\Program Files, run by a standard user). The whole road is walked in
 // both: scan, Remove All, Undo from the Options page, a duplicate scan.
-#include "app/datafolder.h"
-#include "app/reghelpers.h"
-#include "app/view.h"
+#include "core/datafolder.h"
+#include "core/reghelpers.h"
+#include "core/view.h"
 #include "duplicates/dupcommands.h"
 #include "files_testkit.h"
 #include "framework/prompter.h"

@@ -1,7 +1,7 @@
 // The duplicate finder on the real result list: rows whose names and paths come from "duplist"
 // when the list asks, separators that cannot be selected, "Delete Selected" on those rows, the
 // Scan command with its cancel dialog, and the list file failure.
-#include "app/view.h"
+#include "core/view.h"
 #include "duplicates/dupcommands.h"
 #include "duplicates/duplist.h"
 #include "duplicates/dupscan.h"

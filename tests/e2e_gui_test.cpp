@@ -11,9 +11,9 @@
 // Other test programs run at the same time in the same prefix and may leave files on C: and E:,
 // so the file tools' rows are compared for the test's own folders only, and the rows of other
 // programs' files are taken out of the list before a "Delete All".
-#include "app/codepage.h"
+#include "core/codepage.h"
 #include "app/mainframe.h"
-#include "app/view.h"
+#include "core/view.h"
 #include "app/itemcommands.h"
 #include "options/optionssheet.h"
 #include "files_testkit.h"

@@ -1,7 +1,7 @@
 // Deletion to the Recycle Bin through the real shell (Wine keeps its Recycle Bin in a
 // freedesktop Trash folder, the sandbox machine's own), the path lists handed to the shell, and
 // the file tool commands on the real result list.
-#include "app/view.h"
+#include "core/view.h"
 #include "files/filecommands.h"
 #include "files/junk.h"
 #include "files/recycle.h"

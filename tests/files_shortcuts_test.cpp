@@ -1,7 +1,7 @@
 // The invalid shortcuts scan with shortcuts made by the shell's own link object on drive E:,
 // and the Fix commands.
-#include "app/codepage.h"
-#include "app/view.h"
+#include "core/codepage.h"
+#include "core/view.h"
 #include "files/recycle.h"
 #include "files/shortcuts.h"
 #include "files_testkit.h"

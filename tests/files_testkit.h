@@ -3,7 +3,7 @@
 // links, and a look into the Recycle Bin.
 #pragma once
 
-#include "app/services.h"
+#include "core/services.h"
 #include "framework/settings.h"
 #include "test_support.h"
 

@@ -1,7 +1,7 @@
 // The drive and folder walker on the sandbox machine's real drives: which drives are walked, the
 // exclusion list (stored form, first-use defaults, matching), the shape of the walk, cancel,
 // and folder links that would loop.
-#include "app/reghelpers.h"
+#include "core/reghelpers.h"
 #include "files/walker.h"
 #include "files_testkit.h"
 #include "framework/settings.h"

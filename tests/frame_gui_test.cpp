@@ -1,11 +1,11 @@
 // The main window: tool switching, command dispatch from the outlook bar, the frame's services,
 // menus and window placement.
-#include "app/help.h"
+#include "core/help.h"
 #include "app/mainframe.h"
 #include "framework/prompter.h"
 #include "framework/settings.h"
 #include "framework/strings.h"
-#include "app/reghelpers.h"
+#include "core/reghelpers.h"
 #include "resource.h"
 #include "test_support.h"
 

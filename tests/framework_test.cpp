@@ -5,7 +5,7 @@
 #include "framework/propsheet.h"
 #include "framework/settings.h"
 #include "framework/strings.h"
-#include "app/reghelpers.h"
+#include "core/reghelpers.h"
 #include "resource.h"
 #include "test_support.h"
 

@@ -1,7 +1,7 @@
 // The history eraser's commands on the real result list: the options with their check boxes,
 // and "Start" with its cancel dialog, the clipboard, and the settings-change broadcast that a
 // top-level window of this test receives.
-#include "app/view.h"
+#include "core/view.h"
 #include "files_testkit.h"
 #include "history/history.h"
 #include "history/historycommands.h"

@@ -1,7 +1,7 @@
 // The history eraser against the real registry (HKEY_CURRENT_USER redirected to a scratch key),
 // the real WinINet cache (entries of this test only are looked at) and a scratch Recent folder
 // whose files go to the real Recycle Bin.
-#include "app/reghelpers.h"
+#include "core/reghelpers.h"
 #include "files_testkit.h"
 #include "history/history.h"
 

@@ -2,8 +2,8 @@
 // a registry row's key in the real registry editor.
 #include "app/itemcommands.h"
 #include "app/mainframe.h"
-#include "app/reghelpers.h"
-#include "app/view.h"
+#include "core/reghelpers.h"
+#include "core/view.h"
 #include "framework/prompter.h"
 #include "framework/settings.h"
 #include "options/optionssheet.h"

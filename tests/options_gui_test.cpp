@@ -1,8 +1,8 @@
 // The Options sheet: its pages, what each shows when opened and what it commits on OK, driven
 // from inside the sheet's modal loop the way a user would.
 #include "app/itemcommands.h"
-#include "app/reghelpers.h"
-#include "app/view.h"
+#include "core/reghelpers.h"
+#include "core/view.h"
 #include "files/junk.h"
 #include "files/walker.h"
 #include "framework/prompter.h"

@@ -1,6 +1,6 @@
 // Registry and shell helpers against the sandbox machine's real registry.
-#include "app/codepage.h"
-#include "app/reghelpers.h"
+#include "core/codepage.h"
+#include "core/reghelpers.h"
 #include "framework/strings.h"
 #include "test_support.h"
 

@@ -1,7 +1,7 @@
 // The registry tool's commands as the main window runs them: the scan under its cancel dialog
 // into the real result list, removal with the undo file in the program's folder, and backup.
-#include "app/codepage.h"
-#include "app/view.h"
+#include "core/codepage.h"
+#include "core/view.h"
 #include "framework/prompter.h"
 #include "registry/regcommands.h"
 #include "registry/regremove.h"

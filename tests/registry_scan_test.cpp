@@ -1,6 +1,6 @@
 // The registry scan over a machine of the test's own: the four roots are redirected to scratch
 // keys seeded with exactly the entries each case expects.
-#include "app/codepage.h"
+#include "core/codepage.h"
 #include "registry/regremove.h"
 #include "registry/regscan.h"
 #include "test_support.h"

@@ -1,6 +1,6 @@
 // The undo file's exact format, removal of registry rows through it, and the round trip: what
 // was removed comes back byte for byte when the registry editor imports the undo file.
-#include "app/codepage.h"
+#include "core/codepage.h"
 #include "framework/strings.h"
 #include "registry/regremove.h"
 #include "registry/regscan.h"

@@ -1,8 +1,8 @@
 // The startup tool's commands on the real result list: once on a scratch machine, and once
 // through the machine's own places (the user's Run key, win.ini and Startup folder), leaving
 // nothing behind.
-#include "app/reghelpers.h"
-#include "app/view.h"
+#include "core/reghelpers.h"
+#include "core/view.h"
 #include "framework/prompter.h"
 #include "startup/startupcommands.h"
 #include "startup/startupprograms.h"

@@ -1,8 +1,8 @@
 // The startup programs manager on a machine of its own: the Run keys of HKEY_CURRENT_USER and
 // HKEY_LOCAL_MACHINE redirected to scratch keys, a scratch ini file in place of win.ini and
 // scratch Startup folders.
-#include "app/codepage.h"
-#include "app/reghelpers.h"
+#include "core/codepage.h"
+#include "core/reghelpers.h"
 #include "framework/strings.h"
 #include "resource.h"
 #include "startup/startupprograms.h"

@@ -1,5 +1,5 @@
 // The result list: rows, size texts, icons, tool tips, separators and the list's look.
-#include "app/view.h"
+#include "core/view.h"
 #include "resource.h"
 #include "test_support.h"
 

@@ -1,6 +1,6 @@
 #include "app/about.h"
 
-#include "app/app.h"
+#include "app/appinfo.h"
 #include "resource.h"
 
 const char kFeedbackAddress[] = "feedback@kelvo-utilities.example";

@@ -1,7 +1,7 @@
 #include "app/app.h"
 
 #include "app/about.h"
-#include "app/datafolder.h"
+#include "core/datafolder.h"
 #include "app/mainframe.h"
 #include "framework/prompter.h"
 #include "framework/settings.h"
@@ -18,27 +18,6 @@ CWrenlyApp* g_app = nullptr;
 
 bool IsWindows95(const OSVERSIONINFOA& v) {
     return v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS && v.dwMinorVersion == 0;
-}
-
-std::string FolderOfPath(const std::string& modulePath) {
-    size_t slash = modulePath.rfind('\\');
-    return slash == std::string::npos ? std::string() : modulePath.substr(0, slash);
-}
-
-RECT DefaultWindowRect(int cx, int cy) {
-    RECT rc;
-    rc.left = cx / 2 - (5 * cx) / 12;
-    rc.top = cy / 2 - (5 * cy) / 12;
-    rc.right = rc.left + (5 * cx) / 6;
-    rc.bottom = rc.top + (5 * cy) / 6;
-    return rc;
-}
-
-std::string AppTitle() {
-    std::string s = LoadStr(IDR_MAINFRAME);
-    size_t nl = s.find('\n');
-    if (nl != std::string::npos) s.resize(nl);
-    return s;
 }
 
 CWrenlyApp& TheApp() { return *g_app; }

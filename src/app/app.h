@@ -10,12 +10,6 @@ class CMainFrame;
 
 // True for the Windows 95 family member without a minor version (every Windows 95 release).
 bool IsWindows95(const OSVERSIONINFOA& v);
-// The folder part of a module path, without the trailing backslash ("C:\x.exe" gives "C:").
-std::string FolderOfPath(const std::string& modulePath);
-// The main window's first-run rectangle: five sixths of the screen, centred.
-RECT DefaultWindowRect(int screenWidth, int screenHeight);
-// The part of string 128 before the first line break: the program's title.
-std::string AppTitle();
 
 class CWrenlyApp {
 public:

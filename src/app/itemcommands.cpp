@@ -1,6 +1,6 @@
 #include "app/itemcommands.h"
 
-#include "app/codepage.h"
+#include "core/codepage.h"
 #include "framework/prompter.h"
 #include "framework/settings.h"
 #include "framework/strings.h"

@@ -5,7 +5,7 @@
 // "ContextMenu" entries and the registry tool's "Open With RegEdit" item.
 #pragma once
 
-#include "app/view.h"
+#include "core/view.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 #include "app/mainframe.h"
 
 #include "app/about.h"
-#include "app/app.h"
-#include "app/help.h"
+#include "app/appinfo.h"
+#include "core/help.h"
 #include "app/itemcommands.h"
 #include "framework/dpi.h"
 #include "framework/prompter.h"

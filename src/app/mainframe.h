@@ -3,9 +3,9 @@
 // right. Owns the services every tool uses at the end of its work.
 #pragma once
 
-#include "app/services.h"
-#include "app/splitter.h"
-#include "app/view.h"
+#include "core/services.h"
+#include "widgets/splitter.h"
+#include "core/view.h"
 #include "framework/window.h"
 #include "widgets/notifier.h"
 #include "widgets/outbar.h"

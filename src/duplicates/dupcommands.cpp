@@ -1,6 +1,6 @@
 #include "duplicates/dupcommands.h"
 
-#include "app/datafolder.h"
+#include "core/datafolder.h"
 #include "duplicates/dupendings.h"
 #include "duplicates/duplist.h"
 #include "framework/prompter.h"

@@ -2,8 +2,8 @@
 // result list.
 #pragma once
 
-#include "app/services.h"
-#include "app/view.h"
+#include "core/services.h"
+#include "core/view.h"
 #include "duplicates/dupscan.h"
 
 #include <functional>

@@ -3,9 +3,9 @@
 // "D" kept unused, the pieces joined by ",").
 #pragma once
 
-#include "app/view.h"
+#include "core/view.h"
 
-#include "app/endings.h"
+#include "core/endings.h"
 
 #include <string>
 #include <vector>

@@ -10,8 +10,8 @@
 // their names and paths are read back from "duplist" when the list draws them.
 #pragma once
 
-#include "app/services.h"
-#include "app/view.h"
+#include "core/services.h"
+#include "core/view.h"
 #include "duplicates/dupendings.h"
 #include "duplicates/duplist.h"
 #include "files/walker.h"

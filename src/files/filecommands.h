@@ -4,8 +4,8 @@
 // finish; the frame starts the animation before and plays the notify sound after.
 #pragma once
 
-#include "app/services.h"
-#include "app/view.h"
+#include "core/services.h"
+#include "core/view.h"
 
 #include <functional>
 

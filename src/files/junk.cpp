@@ -1,6 +1,6 @@
 #include "files/junk.h"
 
-#include "app/codepage.h"
+#include "core/codepage.h"
 #include "framework/settings.h"
 #include "framework/strings.h"
 

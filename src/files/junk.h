@@ -4,11 +4,11 @@
 // moment are listed, so files in use stay out of the list.
 #pragma once
 
-#include "app/services.h"
-#include "app/view.h"
+#include "core/services.h"
+#include "core/view.h"
 #include "files/walker.h"
 
-#include "app/endings.h"
+#include "core/endings.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,11 +1,11 @@
 #include "files/recycle.h"
 
-#include "app/view.h"
+#include "core/view.h"
 #include "framework/prompter.h"
 #include "framework/strings.h"
 #include "resource.h"
 
-#include "app/codepage.h"
+#include "core/codepage.h"
 
 #include <shlobj.h>
 

@@ -2,7 +2,7 @@
 // remove goes through the shell's file operation with undo allowed, so the user can restore it.
 #pragma once
 
-#include "app/services.h"
+#include "core/services.h"
 
 #include <windows.h>
 #include <shellapi.h>

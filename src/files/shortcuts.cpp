@@ -1,6 +1,6 @@
 #include "files/shortcuts.h"
 
-#include "app/codepage.h"
+#include "core/codepage.h"
 #include "framework/prompter.h"
 #include "framework/strings.h"
 #include "resource.h"

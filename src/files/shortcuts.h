@@ -3,8 +3,8 @@
 // the shortcut file format is never parsed here.
 #pragma once
 
-#include "app/keeplist.h"
-#include "app/services.h"
+#include "core/keeplist.h"
+#include "core/services.h"
 #include "files/walker.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
 #include "files/walker.h"
 
-#include "app/codepage.h"
-#include "app/reghelpers.h"
+#include "core/codepage.h"
+#include "core/reghelpers.h"
 #include "framework/settings.h"
 #include "framework/strings.h"
 

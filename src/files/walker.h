@@ -3,7 +3,7 @@
 // depth-first walk with its one cancel poll per folder.
 #pragma once
 
-#include "app/services.h"
+#include "core/services.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #include "history/history.h"
 
-#include "app/codepage.h"
-#include "app/reghelpers.h"
+#include "core/codepage.h"
+#include "core/reghelpers.h"
 #include "files/recycle.h"
 #include "files/walker.h"
 #include "framework/strings.h"

@@ -3,7 +3,7 @@
 // documents, the Internet cache and cookies, visited pages and typed addresses, the clipboard).
 #pragma once
 
-#include "app/services.h"
+#include "core/services.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 // The history eraser's commands as the main window calls them.
 #pragma once
 
-#include "app/services.h"
-#include "app/view.h"
+#include "core/services.h"
+#include "core/view.h"
 
 #include <functional>
 

@@ -1,6 +1,6 @@
 #include "options/keeppage.h"
 
-#include "app/help.h"
+#include "core/help.h"
 #include "options/optionspages.h"
 #include "resource.h"
 

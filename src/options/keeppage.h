@@ -3,7 +3,7 @@
 // user removes items here to have them listed again; OK applies, Cancel does not.
 #pragma once
 
-#include "app/keeplist.h"
+#include "core/keeplist.h"
 #include "framework/propsheet.h"
 #include "options/pagelist.h"
 

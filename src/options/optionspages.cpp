@@ -1,9 +1,9 @@
 #include "options/optionspages.h"
 
-#include "app/datafolder.h"
-#include "app/help.h"
-#include "app/reghelpers.h"
-#include "app/codepage.h"
+#include "core/datafolder.h"
+#include "core/help.h"
+#include "core/reghelpers.h"
+#include "core/codepage.h"
 #include "files/junk.h"
 #include "files/walker.h"
 #include "framework/prompter.h"

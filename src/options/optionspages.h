@@ -2,7 +2,7 @@
 // commits them on the sheet's OK; a page never shown commits nothing.
 #pragma once
 
-#include "app/view.h"
+#include "core/view.h"
 #include "framework/propsheet.h"
 #include "options/pagelist.h"
 

@@ -2,7 +2,7 @@
 // switches, duplicate criteria and general settings.
 #pragma once
 
-#include "app/view.h"
+#include "core/view.h"
 #include "framework/propsheet.h"
 #include "options/keeppage.h"
 #include "options/optionspages.h"

@@ -1,6 +1,6 @@
 // File association and COM registration checks of the registry scan.
-#include "app/codepage.h"
-#include "app/reghelpers.h"
+#include "core/codepage.h"
+#include "core/reghelpers.h"
 #include "framework/strings.h"
 #include "registry/regscan.h"
 

@@ -1,8 +1,8 @@
 // The registry cleaner's commands as the main window runs them from its side bar.
 #pragma once
 
-#include "app/services.h"
-#include "app/view.h"
+#include "core/services.h"
+#include "core/view.h"
 
 // "Scan" (3015): the cancel dialog over the main window, then the whole registry scan into the
 // list. The caller starts the busy animation before and stops it and plays the notify sound after.

@@ -1,7 +1,7 @@
 #include "registry/regremove.h"
 
-#include "app/datafolder.h"
-#include "app/reghelpers.h"
+#include "core/datafolder.h"
+#include "core/reghelpers.h"
 #include "framework/prompter.h"
 #include "framework/strings.h"
 #include "registry/regscan.h"

@@ -2,7 +2,7 @@
 // current minute before it is deleted, and the "Backup" command.
 #pragma once
 
-#include "app/services.h"
+#include "core/services.h"
 #include "registry/undofile.h"
 
 #include <string>

@@ -1,6 +1,6 @@
 #include "registry/regscan.h"
 
-#include "app/codepage.h"
+#include "core/codepage.h"
 #include "framework/strings.h"
 
 #include <commctrl.h>

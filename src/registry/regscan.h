@@ -3,8 +3,8 @@
 // result list for every invalid entry found.
 #pragma once
 
-#include "app/services.h"
-#include "app/view.h"
+#include "core/services.h"
+#include "core/view.h"
 #include "registry/pathcheck.h"
 
 #include <windows.h>

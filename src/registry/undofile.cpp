@@ -1,6 +1,6 @@
 #include "registry/undofile.h"
 
-#include "app/codepage.h"
+#include "core/codepage.h"
 #include "registry/regscan.h"
 
 #include <cstdio>

@@ -1,8 +1,8 @@
 #include "startup/startupprograms.h"
 
-#include "app/codepage.h"
-#include "app/reghelpers.h"
-#include "app/view.h"
+#include "core/codepage.h"
+#include "core/reghelpers.h"
+#include "core/view.h"
 #include "framework/prompter.h"
 #include "framework/strings.h"
 #include "registry/undofile.h"

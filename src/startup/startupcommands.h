@@ -1,8 +1,8 @@
 // The startup tool's commands as the main window runs them from its side bar.
 #pragma once
 
-#include "app/services.h"
-#include "app/view.h"
+#include "core/services.h"
+#include "core/view.h"
 
 // Lists every startup entry: run when the "AutoStart Programs" tool is selected and by
 // "Refresh List" (3013). The caller plays the notify sound after "Refresh List".

@@ -3,8 +3,8 @@
 // the entries the user parked in their "Disabled" twins, and moves entries between the two.
 #pragma once
 
-#include "app/keeplist.h"
-#include "app/services.h"
+#include "core/keeplist.h"
+#include "core/services.h"
 
 #include <windows.h>
 

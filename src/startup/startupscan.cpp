@@ -1,9 +1,9 @@
 #include "startup/startupprograms.h"
 
-#include "app/codepage.h"
-#include "app/memorylist.h"
-#include "app/reghelpers.h"
-#include "app/view.h"
+#include "core/codepage.h"
+#include "core/memorylist.h"
+#include "core/reghelpers.h"
+#include "core/view.h"
 #include "framework/prompter.h"
 #include "framework/strings.h"
 #include "registry/pathcheck.h"

@@ -1,6 +1,6 @@
 #include "widgets/hotstatic.h"
 
-#include "app/reghelpers.h"
+#include "core/reghelpers.h"
 #include "resource.h"
 
 #include <shellapi.h>

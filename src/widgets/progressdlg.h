@@ -3,7 +3,7 @@
 // window while they are up.
 #pragma once
 
-#include "app/services.h"
+#include "core/services.h"
 #include "framework/dialog.h"
 
 // Pumps every waiting message of the thread, giving each to `dialog` first.

@@ -1,7 +1,7 @@
 #include "widgets/tipdlg.h"
 
-#include "app/codepage.h"
-#include "app/datafolder.h"
+#include "core/codepage.h"
+#include "core/datafolder.h"
 #include "framework/dpi.h"
 #include "framework/prompter.h"
 #include "framework/settings.h"

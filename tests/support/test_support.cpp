@@ -1,6 +1,6 @@
 #include "test_support.h"
 
-#include "app/reghelpers.h"
+#include "core/reghelpers.h"
 
 #include <shellapi.h>
 

@@ -1,4 +1,4 @@
-#include "app/splitter.h"
+#include "widgets/splitter.h"
 
 #include "framework/dpi.h"
 

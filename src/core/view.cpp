@@ -1,4 +1,4 @@
-#include "app/view.h"
+#include "core/view.h"
 
 #include "framework/dpi.h"
 #include "resource.h"

@@ -1,6 +1,6 @@
-#include "app/reghelpers.h"
+#include "core/reghelpers.h"
 
-#include "app/codepage.h"
+#include "core/codepage.h"
 
 #include <shlobj.h>
 

@@ -1,7 +1,6 @@
-#include "app/help.h"
+#include "core/help.h"
 
-#include "app/app.h"
-#include "app/datafolder.h"
+#include "core/datafolder.h"
 
 #include <windows.h>
 #include <shellapi.h>

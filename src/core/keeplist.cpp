@@ -1,6 +1,6 @@
-#include "app/keeplist.h"
+#include "core/keeplist.h"
 
-#include "app/codepage.h"
+#include "core/codepage.h"
 #include "framework/settings.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // kept startup entry is still anywhere), and for running engines with no window.
 #pragma once
 
-#include "app/services.h"
+#include "core/services.h"
 
 #include <string>
 #include <vector>

@@ -2,8 +2,8 @@
 // with its findings.
 #pragma once
 
-#include "app/keeplist.h"
-#include "app/services.h"
+#include "core/keeplist.h"
+#include "core/services.h"
 #include "framework/window.h"
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "app/codepage.h"
+#include "core/codepage.h"
 
 bool ProcessCodePageIsUtf8() {
     return ::GetACP() == CP_UTF8;

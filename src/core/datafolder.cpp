@@ -1,6 +1,6 @@
-#include "app/datafolder.h"
+#include "core/datafolder.h"
 
-#include "app/codepage.h"
+#include "core/codepage.h"
 
 #include <windows.h>
 #include <shlobj.h>

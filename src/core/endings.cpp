@@ -1,4 +1,4 @@
-#include "app/endings.h"
+#include "core/endings.h"
 
 std::vector<Ending> EndingsInForce(const char* const* endings, size_t count) {
     std::vector<Ending> list;
