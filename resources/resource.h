@@ -244,6 +244,28 @@
 #define IDF_HISTORY                     3005    /* "Erase Your History"           */
 #define IDF_DUPLICATES                  3006    /* "Find Duplicate Files"         */
 
+/* The command items of the folders: what each runs is the tool table's (app/tooltable.cpp). */
+#define ID_STARTUP_UPDATE               3008    /* "Update"                       */
+#define ID_STARTUP_DELETE_ALL           3010    /* "Delete All"                   */
+#define ID_STARTUP_DELETE_SELECTED      3011    /* "Delete Selected"              */
+#define ID_STARTUP_REFRESH              3013    /* "Refresh List"                 */
+#define ID_REG_SCAN                     3015    /* "Scan"                         */
+#define ID_REG_REMOVE_SELECTED          3016    /* "Remove Selected"              */
+#define ID_REG_REMOVE_ALL               3017    /* "Remove All"                   */
+#define ID_REG_BACKUP                   3019    /* "Backup"                       */
+#define ID_REG_OPEN_REGEDIT             3020    /* "Open With RegEdit"            */
+#define ID_SHORTCUTS_SCAN               3021    /* "Scan"                         */
+#define ID_SHORTCUTS_FIX_SELECTED       3022    /* "Fix Selected"                 */
+#define ID_SHORTCUTS_FIX_ALL            3023    /* "Fix All"                      */
+#define ID_SHORTCUTS_DELETE_ALL         3024    /* "Delete All"                   */
+#define ID_SHORTCUTS_DELETE_SELECTED    3025    /* "Delete Selected"              */
+#define ID_HISTORY_START                3027    /* "Start"                        */
+#define ID_JUNK_SCAN                    3029    /* "Scan"                         */
+#define ID_JUNK_DELETE_SELECTED         3030    /* "Delete Selected"              */
+#define ID_JUNK_DELETE_ALL              3031    /* "Delete All"                   */
+#define ID_DUP_DELETE_SELECTED          3033    /* "Delete Selected"              */
+#define ID_DUP_SCAN                     3034    /* "Scan"                         */
+
 #define IDT_STARTUP_UPDATE              3008    /* "Update"                       */
 #define IDT_STARTUP_DELETE_ALL          3010    /* "Delete All"                   */
 #define IDT_STARTUP_DELETE_SELECTED     3011    /* "Delete Selected"              */

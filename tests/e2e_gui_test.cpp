@@ -1141,7 +1141,7 @@ TEST_F(DemoTest, KeptFindingsStayOutUntilRemovedFromTheKeepList) {
         ::SendMessageA(::GetDlgItem(page, IDC_KEEP_REMOVE), BM_CLICK, 0, 0);
         ::PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
     });
-    frame->openOptionsSheet(kPageKeepList);
+    frame->OpenOptionsSheetOn(kPageKeepList);
     ::KillTimer(nullptr, timer);
     EXPECT_TRUE(view->settings.keep.Items().empty());
     for (size_t i = 0; i < std::size(tools); ++i) {

@@ -2,6 +2,8 @@
 // menus and window placement.
 #include "core/help.h"
 #include "app/mainframe.h"
+#include "app/tooltable.h"
+#include "options/optionssheet.h"
 #include "framework/prompter.h"
 #include "framework/settings.h"
 #include "framework/strings.h"
@@ -47,12 +49,6 @@ protected:
     void SetUp() override {
         prompts = std::make_unique<ScriptedPrompter>();
         frame = std::make_unique<CMainFrame>();
-        frame->scanStartupPrograms = [this] { ++startupScans; };
-        frame->fillHistoryItems = [this] { ++historyFills; };
-        for (auto& c : frame->commands) {
-            UINT id = c.first;
-            c.second.run = [this, id] { ran.push_back(id); };
-        }
         ASSERT_TRUE(frame->CreateFrame());
         SetMainWindow(frame->m_hWnd);
         frame->Show(SW_SHOW);
@@ -76,9 +72,6 @@ protected:
     ScratchSettings settings;
     std::unique_ptr<ScriptedPrompter> prompts;
     std::unique_ptr<CMainFrame> frame;
-    int startupScans = 0;
-    int historyFills = 0;
-    std::vector<UINT> ran;
 };
 
 }  // namespace
@@ -103,7 +96,6 @@ TEST_F(FrameTest, FirstToolIsSetUpAtCreation) {
     EXPECT_EQ(list.left, header.left);
     EXPECT_EQ("Kelvo Utilities v1.3", frame->Text());
     EXPECT_EQ(6, frame->OutBar().getFolderCount());
-    EXPECT_EQ(0, startupScans);
 }
 
 TEST_F(FrameTest, EachToolSetsItsColumnsModeAndCheckBoxes) {
@@ -122,69 +114,122 @@ TEST_F(FrameTest, EachToolSetsItsColumnsModeAndCheckBoxes) {
         frame->OutBar().setSelFolder(e.folder);
         EXPECT_EQ(e.mode, v->ListMode) << e.folder;
         EXPECT_EQ(e.titles, ColumnTitles(*v)) << e.folder;
-        // The last column fills the view; the others keep their widths.
-        for (size_t i = 0; i < e.widths.size(); ++i)
+        // The last column fills the view; the others keep their widths (the startup tool's are
+        // sized to what it lists at once).
+        for (size_t i = 0; i < e.widths.size() && e.folder != 2; ++i)
             EXPECT_EQ(e.widths[i], v->Send(LVM_GETCOLUMNWIDTH, i)) << e.folder << " column " << i;
         EXPECT_EQ(e.checks, CheckBoxesOn(*v)) << e.folder;
-        EXPECT_EQ(0, v->Count()) << "a tool switch empties the list";
+        // A tool switch empties the list; only the startup tool lists (at once) and the
+        // history eraser shows its options.
+        EXPECT_EQ(e.folder == 2 || e.folder == 4, v->Count() > 0 && v->Text(0, 0) != "left over") << e.folder;
+        EXPECT_EQ(e.folder == 4 || (e.folder == 2 && v->Count() > 0), v->Count() > 0) << e.folder;
         EXPECT_EQ(frame->OutBar().getFolderData(e.folder), kTools[e.folder].folderId);
     }
-    EXPECT_EQ(1, historyFills);
 }
 
 TEST_F(FrameTest, OnlyTheStartupToolScansAndEverySelectionScansAgain) {
-    for (int folder : {0, 1, 3, 4, 5}) frame->OutBar().setSelFolder(folder);
-    EXPECT_EQ(0, startupScans);
+    // A Run entry of the test's own, which only a startup scan can list.
+    ScratchKey marker("frame");
+    const std::string run = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    HKEY k = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, run.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                                &k, nullptr));
+    const std::string name = "KelvoFrameTest-" + std::to_string(::GetCurrentProcessId());
+    ::RegSetValueExA(k, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>("C:\\x.exe"), 9);
+    CWrenlyView* v = frame->GetListView();
+    auto listed = [&] {
+        for (int r = 0; r < v->Count(); ++r)
+            if (v->Text(r, 0) == name) return true;
+        return false;
+    };
+    for (int folder : {0, 1, 3, 5}) {
+        frame->OutBar().setSelFolder(folder);
+        EXPECT_EQ(0, v->Count()) << folder;
+    }
     frame->OutBar().setSelFolder(2);
+    EXPECT_TRUE(listed());
+    // Selecting it again lists again: the row deleted here comes back.
+    for (int r = v->Count() - 1; r >= 0; --r) v->DeleteRow(r);
     frame->OutBar().setSelFolder(2);
-    EXPECT_EQ(2, startupScans);
-    EXPECT_TRUE(ran.empty()) << "no tool command runs on selection";
+    EXPECT_TRUE(listed());
     // The toolbar and accelerator commands select through the bar.
+    for (int r = v->Count() - 1; r >= 0; --r) v->DeleteRow(r);
     frame->Send(WM_COMMAND, ID_TOOL_STARTUP);
-    EXPECT_EQ(3, startupScans);
+    EXPECT_TRUE(listed());
     frame->Send(WM_COMMAND, ID_TOOL_DUPLICATES);
     EXPECT_EQ(5, frame->OutBar().getSelFolder());
     frame->Send(WM_COMMAND, ID_TOOL_SHORTCUTS);
     EXPECT_EQ(3, frame->OutBar().getSelFolder());
     frame->Send(WM_COMMAND, ID_TOOL_HISTORY);
     EXPECT_EQ(4, frame->OutBar().getSelFolder());
+    ::RegDeleteValueA(k, name.c_str());
+    ::RegCloseKey(k);
+    // The startup scan's own report of the entry's missing program.
+    prompts->asked.clear();
 }
 
 TEST_F(FrameTest, ClickingAnItemRunsItsCommandAndGapsRunNothing) {
+    // The start-up message comes half a second after the window: let it come first.
+    EXPECT_TRUE(PumpUntil([this] { return frame->Notifier().text == LoadStr(IDS_NOTIFY_UNNEEDED_FILES); }));
     frame->OutBar().setSelFolder(1);
     CGfxOutBarCtrl& bar = frame->OutBar();
-    const std::vector<UINT> registryItems = {3015, 3017, 3016, 3020, 3019};
     ASSERT_EQ(5, bar.getItemCount());
-    // Give every registry command a recorder, also the ones without a default entry.
-    for (UINT id : registryItems) {
-        frame->commands[id].run = [this, id] { ran.push_back(id); };
-    }
-    for (int i = 0; i < 5; ++i) ClickBar(Centre(bar.itemRect(i)));
-    EXPECT_EQ(registryItems, ran);
+    // On an empty list each registry command but the scan tells the user so.
+    for (int i = 1; i < 5; ++i) ClickBar(Centre(bar.itemRect(i)));
+    EXPECT_EQ(LoadStr(IDS_SELECT_ITEMS), frame->Notifier().text);
+    ASSERT_EQ(2u, prompts->asked.size());
+    EXPECT_EQ("Please select an item", prompts->asked[0].text);
+    EXPECT_NE(std::string::npos, prompts->asked[1].text.find("Backup failed")) << prompts->asked[1].text;
+    frame->Notifier().HideNow();
+    ClickBar(Centre(bar.itemRect(1)));
+    EXPECT_EQ(LoadStr(IDS_LIST_EMPTY), frame->Notifier().text);
     EXPECT_EQ(nullptr, ::GetCapture()) << "the bar releases the capture the command took";
 
-    ran.clear();
+    // Between items and below the last one, nothing runs.
+    frame->Notifier().HideNow();
     RECT a = bar.itemRect(0), b = bar.itemRect(1);
     ClickBar(POINT {(a.left + a.right) / 2, (a.bottom + b.top) / 2});
     RECT last = bar.itemRect(4);
     ClickBar(POINT {(last.left + last.right) / 2, last.bottom + 20});
-    EXPECT_TRUE(ran.empty());
+    EXPECT_EQ(2u, prompts->asked.size());
+    char bar0[256] = {};
+    ::SendMessageA(frame->MessageBar(), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(bar0));
+    EXPECT_EQ(std::string::npos, std::string(bar0).find("Total Invalid")) << "the scan did not run";
+    ClickBar(Centre(bar.itemRect(0)));
+    ::SendMessageA(frame->MessageBar(), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(bar0));
+    EXPECT_EQ(0u, std::string(bar0).find("Total Invalid entries found: ")) << bar0;
 }
 
+// What the busy animation control was told, seen from outside it.
+struct AnimationWatch {
+    static std::vector<UINT> seen;
+    static WNDPROC original;
+    static LRESULT CALLBACK Proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+        if (m == ACM_PLAY || m == ACM_STOP) seen.push_back(m);
+        return ::CallWindowProcA(original, h, m, w, l);
+    }
+};
+std::vector<UINT> AnimationWatch::seen;
+WNDPROC AnimationWatch::original = nullptr;
+
 TEST_F(FrameTest, ScanCommandsRunWithTheBusyAnimationAndUnknownIdsDoNothing) {
-    bool playingDuringScan = false;
-    frame->commands[3029].run = [&] {
-        // The animation control answers ACM_PLAY only with a clip open; its state shows in the
-        // command as a running timer or thread, so we only check the frame's own flags here.
-        playingDuringScan = frame->commands[3029].busyAnimation;
-    };
-    frame->RunToolCommand(3029);
-    EXPECT_TRUE(playingDuringScan);
-    EXPECT_TRUE(frame->commands[3027].notifySound);
-    EXPECT_TRUE(frame->commands[3013].notifySound);
-    EXPECT_FALSE(frame->commands[3016].notifySound);
+    HWND clip = frame->BusyAnimation();
+    AnimationWatch::original = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(clip, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AnimationWatch::Proc)));
+    for (const ToolCommand& c : kToolCommands) {
+        ToolCommand probe = c;
+        probe.run = [](CMainFrame&, CWrenlyView&) { AnimationWatch::seen.push_back(0); };
+        AnimationWatch::seen.clear();
+        frame->RunToolCommand(probe);
+        const std::vector<UINT> expected =
+            c.busyAnimation ? std::vector<UINT> {ACM_PLAY, 0, ACM_STOP} : std::vector<UINT> {0};
+        EXPECT_EQ(expected, AnimationWatch::seen) << c.caption << " " << c.id;
+    }
+    AnimationWatch::seen.clear();
     for (UINT id : {3009u, 3012u, 3014u, 3018u, 3026u, 3028u, 3032u, 4000u}) frame->RunToolCommand(id);
-    EXPECT_TRUE(ran.empty());
+    EXPECT_TRUE(AnimationWatch::seen.empty());
+    EXPECT_TRUE(prompts->asked.empty());
+    ::SetWindowLongPtrA(clip, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(AnimationWatch::original));
     ::ReleaseCapture();
 }
 
@@ -335,7 +380,6 @@ TEST_F(FrameTest, ClosingSavesThePlaceUnlessTurnedOffOrMaximised) {
 
     // The next window opens there; turning the saving off keeps the old place.
     CMainFrame second;
-    second.scanStartupPrograms = [] {};
     ASSERT_TRUE(second.CreateFrame());
     RECT rc = second.WindowRect();
     EXPECT_EQ(40, rc.left);
@@ -348,7 +392,6 @@ TEST_F(FrameTest, ClosingSavesThePlaceUnlessTurnedOffOrMaximised) {
     EXPECT_EQ(40, ReadSettingInt("Settings", "x", -1));
 
     CMainFrame third;
-    third.scanStartupPrograms = [] {};
     ASSERT_TRUE(third.CreateFrame());
     third.Show(SW_MAXIMIZE);
     third.Send(WM_CLOSE);
@@ -378,7 +421,6 @@ TEST_F(FrameTest, StoredPlaceOffScreenOrTooSmallStartsVisible) {
         WriteSettingInt("Settings", "cx", 200);
         WriteSettingInt("Settings", "cy", 100);
         CMainFrame next;
-        next.scanStartupPrograms = [] {};
         ASSERT_TRUE(next.CreateFrame());
         MONITORINFO monitor {sizeof monitor};
         ASSERT_TRUE(::GetMonitorInfoA(::MonitorFromWindow(next.m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor));
@@ -414,9 +456,10 @@ TEST_F(FrameTest, MenuChecksFollowStatusBarAndSavePosition) {
 
 TEST_F(FrameTest, OptionsHintAppearsOncePerUser) {
     int sheets = 0;
-    frame->openOptionsSheet = [&](int page) {
-        EXPECT_EQ(0, page);
+    COptionsSheet::onCreated = [&](COptionsSheet& sheet) {
+        EXPECT_EQ(0, sheet.StartPage());
         ++sheets;
+        ::PostMessageA(sheet.Window(), PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
     };
     frame->Send(WM_COMMAND, ID_OPTIONS);
     frame->Send(WM_COMMAND, ID_OPTIONS);
@@ -425,6 +468,7 @@ TEST_F(FrameTest, OptionsHintAppearsOncePerUser) {
     ASSERT_EQ(1u, prompts->asked.size());
     EXPECT_EQ("Tip:-  right-click on the listview for quick access to options", prompts->asked[0].text);
     EXPECT_EQ(1, ReadSettingInt("Settings", "CtxMnuOptionsTip", 0));
+    COptionsSheet::onCreated = nullptr;
 }
 
 TEST_F(FrameTest, ToolbarButtonsAndPrompts) {

@@ -644,7 +644,7 @@ TEST(ItemCommandsInFrame, MainWindowRoutesTheMenuAndTheSheet) {
             ::SendMessageA(::GetDlgItem(s.general.m_hWnd, IDC_PLAY_SOUND), BM_CLICK, 0, 0);
             return PSBTN_OK;
         };
-        frame.openOptionsSheet(kPageGeneral);
+        frame.OpenOptionsSheetOn(kPageGeneral);
         EXPECT_EQ(kPageGeneral, sheet.page);
     }
     EXPECT_FALSE(frame.playSound);
@@ -656,7 +656,7 @@ TEST(ItemCommandsInFrame, MainWindowRoutesTheMenuAndTheSheet) {
             sound = ::IsDlgButtonChecked(s.general.m_hWnd, IDC_PLAY_SOUND) == BST_CHECKED;
             return PSBTN_CANCEL;
         };
-        frame.openOptionsSheet(kPageGeneral);
+        frame.OpenOptionsSheetOn(kPageGeneral);
         EXPECT_FALSE(sound);
     }
     // The drives the sheet commits are the list's own.

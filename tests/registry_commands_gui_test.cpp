@@ -184,16 +184,3 @@ TEST_F(RegistryCommandsTest, RemoveSelectedWritesTheUndoFileBesideTheProgram) {
     EXPECT_EQ(1, view.Count());
     EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kRun, "a-dead"));
 }
-
-TEST_F(RegistryCommandsTest, CommandIdentifiers) {
-    ScriptedPrompter prompter;
-    RecordingFrame frame(view, host.m_hWnd);
-    EXPECT_TRUE(RunRegistryCommand(3017, view, frame));  // Remove All on an empty list
-    EXPECT_EQ((std::vector<std::string> {"List Empty."}), frame.notes);
-    EXPECT_TRUE(RunRegistryCommand(3019, view, frame));  // Backup: no registry checker here
-    ASSERT_EQ(1u, prompter.asked.size());
-    EXPECT_EQ(0u, prompter.asked[0].text.find("Backup failed."));
-    EXPECT_FALSE(RunRegistryCommand(3020, view, frame));
-    EXPECT_FALSE(RunRegistryCommand(3029, view, frame));
-    EXPECT_TRUE(prompter.asked.size() == 1);
-}

@@ -154,8 +154,6 @@ protected:
     void SetUp() override {
         AtThisScale::SetUp();
         frame = std::make_unique<CMainFrame>();
-        frame->scanStartupPrograms = [] {};
-        frame->fillHistoryItems = [] {};
         ASSERT_TRUE(frame->CreateFrame());
         SetMainWindow(frame->m_hWnd);
         RECT first = frame->WindowRect();
@@ -243,7 +241,8 @@ TEST_F(MainWindowAtThisScale, ColumnsBarsAndMinimumSize) {
     EXPECT_EQ(S(120), view->Send(LVM_GETCOLUMNWIDTH, 0));
     for (int tool = 0; tool < 6; ++tool) {
         frame->OutBar().setSelFolder(tool);
-        ExpectTextsFit(frame->Splitter().m_hWnd, kTools[tool].caption, true);
+        // The startup tool lists at once and sizes its columns to what it found.
+        ExpectTextsFit(frame->Splitter().m_hWnd, kTools[tool].caption, tool != 2);
     }
     // The message bar and the status bar are as tall as their texts.
     for (HWND bar : {frame->MessageBar(), frame->StatusBar()}) {

@@ -157,19 +157,18 @@ TEST_F(ScratchStartupTest, ScanUpdateAndDeleteOnTheRealList) {
     // Deleting the Startup-folder row removes its file.
     Select(Find("shortcut.lnk"));
     prompter.answers = {IDYES};
-    EXPECT_TRUE(RunStartupCommand(3011, view, frame));
+    RunStartupDeleteSelected(view, frame);
     EXPECT_FALSE(FileExists(folder + "\\shortcut.lnk"));
     EXPECT_EQ(3, view.Count());
 
     prompter.answers = {IDYES};
-    EXPECT_TRUE(RunStartupCommand(3010, view, frame));
+    RunStartupDeleteAll(view, frame);
     EXPECT_EQ(0, view.Count());
     EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kRun + "Disabled", "live"));
     EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRun, "parked"));
     EXPECT_EQ("", IniLine(ini, "Load"));
-    EXPECT_TRUE(RunStartupCommand(3013, view, frame));
+    RunStartupScan(view, frame);
     EXPECT_EQ(0, view.Count());
-    EXPECT_FALSE(RunStartupCommand(3015, view, frame));
 }
 
 TEST_F(StartupCommandsTest, RoundTripThroughTheMachinesOwnPlaces) {

@@ -4,20 +4,17 @@
 #include "app/appinfo.h"
 #include "core/help.h"
 #include "app/itemcommands.h"
+#include "app/tooltable.h"
+#include "duplicates/dupcommands.h"
 #include "framework/dpi.h"
 #include "framework/prompter.h"
 #include "framework/settings.h"
 #include "framework/strings.h"
-#include "duplicates/dupcommands.h"
 #include "duplicates/dupendings.h"
-#include "files/filecommands.h"
 #include "files/junk.h"
 #include "files/shortcuts.h"
 #include "files/walker.h"
 #include "options/optionssheet.h"
-#include "history/historycommands.h"
-#include "registry/regcommands.h"
-#include "startup/startupcommands.h"
 #include "startup/startupprograms.h"
 #include "resource.h"
 #include "widgets/tipdlg.h"
@@ -27,25 +24,6 @@
 
 #include <algorithm>
 #include <vector>
-
-const ToolInfo kTools[6] = {
-    {0, "Remove Unneeded Files", IDF_UNNEEDED_FILES, kListUnneededFiles, ID_TOOL_UNNEEDED_FILES},
-    {1, "Clean System Registry", IDF_REGISTRY, kListRegistry, ID_TOOL_REGISTRY},
-    {2, "AutoStart Programs", IDF_STARTUP, kListStartupPrograms, ID_TOOL_STARTUP},
-    {3, "Fix Invalid Shortcuts", IDF_SHORTCUTS, kListInvalidShortcuts, ID_TOOL_SHORTCUTS},
-    {4, "Erase Your History", IDF_HISTORY, kListHistory, ID_TOOL_HISTORY},
-    {5, "Find Duplicate Files", IDF_DUPLICATES, kListDuplicates, ID_TOOL_DUPLICATES},
-};
-
-const ToolItem kToolItems[20] = {
-    {2, "Refresh List", 1, 3013},   {2, "Update", 7, 3008},           {2, "Delete Selected", 0, 3011},
-    {2, "Delete All", 3, 3010},     {1, "Scan", 1, 3015},             {1, "Remove All", 6, 3017},
-    {1, "Remove Selected", 6, 3016}, {1, "Open With RegEdit", 12, 3020}, {1, "Backup", 5, 3019},
-    {0, "Scan", 1, 3029},           {0, "Delete Selected", 0, 3030},  {0, "Delete All", 3, 3031},
-    {3, "Scan", 1, 3021},           {3, "Fix All", 7, 3023},          {3, "Fix Selected", 7, 3022},
-    {3, "Delete Selected", 0, 3025}, {3, "Delete All", 3, 3024},      {4, "Start", 1, 3027},
-    {5, "Scan", 1, 3034},           {5, "Delete Selected", 0, 3033},
-};
 
 namespace {
 
@@ -190,9 +168,7 @@ CMainFrame::CMainFrame() {
         dlg.DoModal(MainWindow());
     });
     OnCommand(ID_OPTIONS, [this] { OnOptions(); });
-    OnCommand(ID_CONFIG_DRIVES, [this] {
-        if (openOptionsSheet) openOptionsSheet(0);
-    });
+    OnCommand(ID_CONFIG_DRIVES, [this] { OpenOptionsSheetOn(0); });
     OnCommand(ID_TOOLBAR_HELP, [this] { OnHelpForTool(); });
     OnCommand(ID_HELP_TOPIC, [this] { OnHelpForTool(); });
     OnCommand(ID_HELP_CONTENTS, [] { OpenHelpTopic(kHelpContents); });
@@ -215,17 +191,10 @@ CMainFrame::CMainFrame() {
     OnCommand(ID_NEXT_PANE, [this] { NextPane(true); });
     OnCommand(ID_PREV_PANE, [this] { NextPane(false); });
 
-    SetupToolCommands();
-
-    // Item commands of the main menu's "ContextMenu", and the Options sheet.
-    openOptionsSheet = [this](int page) {
-        OpenOptionsSheet(page, view_.settings, taskNotify, playSound,
-                         [](const KeptItem& item) { return StartupEntryExists(item.path, item.detail); });
-    };
-    reloadDuplicateEndings = [](FileToolSettings& settings) { LoadDuplicateEndings(settings); };
-    OnCommand(ID_ITEM_PROPERTIES, [this] { RunItemCommand(view_, ID_ITEM_PROPERTIES, openOptionsSheet); });
-    OnCommand(ID_ITEM_REGEDIT, [this] { RunItemCommand(view_, ID_ITEM_REGEDIT, openOptionsSheet); });
-    commands[3020].run = [this] { OpenSelectedKeyInRegEdit(view_); };
+    // Item commands of the main menu's "ContextMenu".
+    auto openOptions = [this](int page) { OpenOptionsSheetOn(page); };
+    OnCommand(ID_ITEM_PROPERTIES, [this, openOptions] { RunItemCommand(view_, ID_ITEM_PROPERTIES, openOptions); });
+    OnCommand(ID_ITEM_REGEDIT, [this, openOptions] { RunItemCommand(view_, ID_ITEM_REGEDIT, openOptions); });
 }
 
 CMainFrame::~CMainFrame() {
@@ -236,42 +205,6 @@ CMainFrame::~CMainFrame() {
     if (outBarSmallImages_) ::ImageList_Destroy(outBarSmallImages_);
     if (toolImages_) ::ImageList_Destroy(toolImages_);
     if (rebarBack_) ::DeleteObject(rebarBack_);
-}
-
-void CMainFrame::SetupToolCommands() {
-    // The scans run with the busy animation and end with the notify sound; the tools fill in
-    // `run` as they are wired in.
-    for (UINT id : {3015u, 3021u, 3027u, 3029u, 3034u}) {
-        commands[id].busyAnimation = true;
-        commands[id].notifySound = true;
-    }
-    for (UINT id : {3013u, 3008u}) commands[id].notifySound = true;
-
-    commands[3015].run = [this] { RunRegistryScan(view_, *this); };
-    commands[3016].run = [this] { RunRegistryRemoveSelected(view_, *this); };
-    commands[3017].run = [this] { RunRegistryRemoveAll(view_, *this); };
-    commands[3019].run = [this] { RunRegistryBackup(view_, *this); };
-
-    auto stopAnimation = [this] { StopBusyAnimation(); };
-    commands[3029].run = [this, stopAnimation] { RunUnneededFilesScan(view_, *this, stopAnimation); };
-    commands[3030].run = [this] { RunUnneededFilesDeleteSelected(view_, *this); };
-    commands[3031].run = [this] { RunUnneededFilesDeleteAll(view_, *this); };
-    commands[3021].run = [this, stopAnimation] { RunShortcutsScan(view_, *this, stopAnimation); };
-    commands[3022].run = [this] { RunShortcutsFixSelected(view_, *this); };
-    commands[3023].run = [this] { RunShortcutsFixAll(view_, *this); };
-    commands[3024].run = [this] { RunShortcutsDeleteAll(view_, *this); };
-    commands[3025].run = [this] { RunShortcutsDeleteSelected(view_, *this); };
-    commands[3033].run = [this] { RunDuplicatesDeleteSelected(view_, *this); };
-    commands[3034].run = [this, stopAnimation] { RunDuplicatesScan(view_, *this, stopAnimation); };
-
-    fillHistoryItems = [this] { ListHistoryItems(view_); };
-    commands[3027].run = [this, stopAnimation] { RunEraseHistory(view_, *this, stopAnimation); };
-
-    scanStartupPrograms = [this] { RunStartupScan(view_, *this); };
-    commands[3013].run = [this] { RunStartupScan(view_, *this); };
-    commands[3008].run = [this] { RunStartupUpdate(view_, *this); };
-    commands[3011].run = [this] { RunStartupDeleteSelected(view_, *this); };
-    commands[3010].run = [this] { RunStartupDeleteAll(view_, *this); };
 }
 
 void CMainFrame::AdjustClass(WNDCLASSEXA& wc) const {
@@ -315,9 +248,7 @@ LRESULT CMainFrame::OnCreate() {
     view_.settings.keep.Load();
     InstallDuplicateFinder(view_);
     // The list's right-click menu, double-click and Enter.
-    AttachItemCommands(view_, [this](int page) {
-        if (openOptionsSheet) openOptionsSheet(page);
-    });
+    AttachItemCommands(view_, [this](int page) { OpenOptionsSheetOn(page); });
     SetupOutBar();
     if (!outBar_.m_hWnd) return -1;
     splitter_.SetPanes(outBar_.m_hWnd, view_.m_hWnd);
@@ -367,7 +298,7 @@ void CMainFrame::SetupOutBar() {
     outBar_.setAnimationSpeed(20);
     outBar_.setItemTick(200);
     for (const ToolInfo& t : kTools) outBar_.addFolder(t.caption, t.folderId);
-    for (const ToolItem& item : kToolItems) outBar_.insertItem(item.scanMode, -1, item.caption, item.image, item.commandId);
+    for (const ToolCommand& c : kToolCommands) outBar_.insertItem(c.scanMode, -1, c.caption, c.image, c.id);
 }
 
 bool CMainFrame::CreateToolBar() {
@@ -648,7 +579,7 @@ void CMainFrame::OnFolderSelected(int folder) {
         SetColumns(kListStartupPrograms);
         view->SetListMode(kListStartupPrograms);
         checkBoxes(true);
-        if (scanStartupPrograms) scanStartupPrograms();
+        kTools[folder].onSelect(*this, *view);
         break;
     case IDF_REGISTRY:
         view->SetListMode(kListRegistry);
@@ -671,7 +602,7 @@ void CMainFrame::OnFolderSelected(int folder) {
         view->SetListMode(kListHistory);
         checkBoxes(true);
         SetColumns(kListHistory);
-        if (fillHistoryItems) fillHistoryItems();
+        kTools[folder].onSelect(*this, *view);
         break;
     case IDF_DUPLICATES:
         view->SetListMode(kListDuplicates);
@@ -687,14 +618,14 @@ void CMainFrame::OnItemClicked(int item) {
 
 void CMainFrame::RunToolCommand(UINT toolCommandId) {
     ::SetCapture(m_hWnd);
+    if (const ToolCommand* command = FindToolCommand(toolCommandId)) RunToolCommand(*command);
+}
+
+void CMainFrame::RunToolCommand(const ToolCommand& cmd) {
     CWrenlyView* view = GetListView();
     if (!view) return;
-    auto it = commands.find(toolCommandId);
-    if (it == commands.end() || !it->second.run) return;
-    // The entry may be replaced while the command runs: keep a copy.
-    ToolCommand cmd = it->second;
     if (cmd.busyAnimation) StartBusyAnimation();
-    cmd.run();
+    cmd.run(*this, *view);
     if (cmd.busyAnimation) StopBusyAnimation();
     if (cmd.notifySound) PlayNotifySound();
     if (CWrenlyView* v = GetListView()) v->Invalidate();
@@ -719,7 +650,12 @@ void CMainFrame::OnOptions() {
         WriteSettingInt("Settings", "CtxMnuOptionsTip", 1);
         MessageBoxText("Tip:-  right-click on the listview for quick access to options");
     }
-    if (openOptionsSheet) openOptionsSheet(0);
+    OpenOptionsSheetOn(0);
+}
+
+void CMainFrame::OpenOptionsSheetOn(int page) {
+    OpenOptionsSheet(page, view_.settings, taskNotify, playSound,
+                     [](const KeptItem& item) { return StartupEntryExists(item.path, item.detail); });
 }
 
 void CMainFrame::OnHelpForTool() {

@@ -3,6 +3,7 @@
 // right. Owns the services every tool uses at the end of its work.
 #pragma once
 
+#include "app/tooltable.h"
 #include "core/services.h"
 #include "widgets/splitter.h"
 #include "core/view.h"
@@ -13,25 +14,6 @@
 #include <functional>
 #include <map>
 #include <string>
-
-// The six tools in the order of their folders in the outlook bar (a tool's ScanMode).
-struct ToolInfo {
-    int scanMode;
-    const char* caption;
-    UINT folderId;    // ToolFolderId
-    int listMode;
-    UINT selectCommand;
-};
-extern const ToolInfo kTools[6];
-
-// One command item of a tool's folder.
-struct ToolItem {
-    int scanMode;
-    const char* caption;
-    int image;
-    UINT commandId;   // ToolCommandId
-};
-extern const ToolItem kToolItems[20];
 
 // The window rectangle that results from a move or resize, kept at least 500 x 450 (at 96 DPI,
 // larger at `dpi`); `current` is where the window is now, so a left or top edge dragged inwards
@@ -69,7 +51,12 @@ public:
     void PlayNotifySound();
     void StartBusyAnimation();
     void StopBusyAnimation();
+    // Runs the command of an outlook-bar item, with the busy animation and the notify sound the
+    // tool table gives it; an id of no item runs nothing.
     void RunToolCommand(UINT toolCommandId);
+    void RunToolCommand(const ToolCommand& command);
+    // The Options sheet on a page.
+    void OpenOptionsSheetOn(int page);
 
     // Shows the tip of the day when the user has not turned it off.
     void ShowStartupTip();
@@ -77,20 +64,6 @@ public:
     bool taskNotify;
     bool playSound;
     bool savePositionOnExit = true;
-
-    // A tool command: what runs, and whether the busy animation and the notify sound frame it.
-    struct ToolCommand {
-        bool busyAnimation = false;
-        bool notifySound = false;
-        std::function<void()> run;
-    };
-    // The commands by ToolCommandId; ids without an entry run nothing.
-    std::map<UINT, ToolCommand> commands;
-    // What selecting a tool does besides setting up the list.
-    std::function<void()> scanStartupPrograms;
-    std::function<void()> fillHistoryItems;
-    // The Options sheet on a page (filled in by the options dialog code).
-    std::function<void(int page)> openOptionsSheet;
 
     // The folder-selected and item-clicked handlers the outlook bar's notification reaches.
     void OnFolderSelected(int folder);
@@ -125,7 +98,6 @@ private:
     void NextPane(bool forward);
     void InitMenuPopup(HMENU menu);
     void SetColumns(int listMode);
-    void SetupToolCommands();
 
     CSplitterWnd splitter_;
     CGfxOutBarCtrl outBar_;

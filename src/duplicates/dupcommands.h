@@ -30,9 +30,9 @@ private:
 // duplicate endings are loaded from the settings store.
 void InstallDuplicateFinder(CWrenlyView& view);
 
-// "Find Duplicate Files": Scan (3034). Puts up the cancel dialog (owned by the main window),
+// "Find Duplicate Files": Scan. Puts up the cancel dialog (owned by the main window),
 // scans, groups and lists; calls `stopBusyAnimation`, when given, as it finishes. The frame
-// starts the animation before and plays the notify sound after. (Delete Selected, 3033, is
+// starts the animation before and plays the notify sound after. (Delete Selected is
 // RunDuplicatesDeleteSelected of files/filecommands.h.)
 void RunDuplicatesScan(CWrenlyView& view, IStatusSink& frame, const std::function<void()>& stopBusyAnimation = {});
 

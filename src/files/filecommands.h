@@ -9,20 +9,20 @@
 
 #include <functional>
 
-// "Remove Unneeded Files": Scan (3029), Delete Selected (3030), Delete All (3031).
+// "Remove Unneeded Files": Scan, Delete Selected, Delete All.
 void RunUnneededFilesScan(CWrenlyView& view, IStatusSink& frame, const std::function<void()>& stopBusyAnimation = {});
 void RunUnneededFilesDeleteSelected(CWrenlyView& view, IStatusSink& frame);
 void RunUnneededFilesDeleteAll(CWrenlyView& view, IStatusSink& frame);
 
-// "Fix Invalid Shortcuts": Scan (3021), Fix Selected (3022), Fix All (3023), Delete All (3024),
-// Delete Selected (3025).
+// "Fix Invalid Shortcuts": Scan, Fix Selected, Fix All, Delete All,
+// Delete Selected.
 void RunShortcutsScan(CWrenlyView& view, IStatusSink& frame, const std::function<void()>& stopBusyAnimation = {});
 void RunShortcutsFixSelected(CWrenlyView& view, IStatusSink& frame);
 void RunShortcutsFixAll(CWrenlyView& view, IStatusSink& frame);
 void RunShortcutsDeleteAll(CWrenlyView& view, IStatusSink& frame);
 void RunShortcutsDeleteSelected(CWrenlyView& view, IStatusSink& frame);
 
-// "Find Duplicate Files": Delete Selected (3033), with the warning about deleting one file per group.
+// "Find Duplicate Files": Delete Selected, with the warning about deleting one file per group.
 void RunDuplicatesDeleteSelected(CWrenlyView& view, IStatusSink& frame);
 
 // "Delete Selected" for whichever file tool the list shows (its ListMode picks the wording).

@@ -29,6 +29,7 @@ private:
 class CPropertySheet {
 public:
     CPropertySheet(std::string title, int startPage) : title_(std::move(title)), startPage_(startPage) {}
+    int StartPage() const { return startPage_; }
     void AddPage(CPropertyPage& page) { pages_.push_back(&page); }
     // Runs the sheet modally; IDOK or IDCANCEL.
     INT_PTR DoModal(HWND owner);

@@ -4,6 +4,7 @@
 #include "core/help.h"
 #include "core/reghelpers.h"
 #include "core/codepage.h"
+#include "duplicates/dupendings.h"
 #include "files/junk.h"
 #include "files/walker.h"
 #include "framework/prompter.h"
@@ -351,8 +352,8 @@ void COptionsPage4::UpdateButtons() {
 // ---------------------------------------------------------------------------------------------
 // "Duplicates"
 
-COptionsPage6::COptionsPage6(FileToolSettings& settings, std::function<void(FileToolSettings&)> reload)
-    : CPropertyPage(IDD_OPTIONS_DUPLICATES), settings_(settings), reload_(std::move(reload)) {
+COptionsPage6::COptionsPage6(FileToolSettings& settings)
+    : CPropertyPage(IDD_OPTIONS_DUPLICATES), settings_(settings) {
     OnCommand(IDC_SAME_SIZE, [this] { ::CheckDlgButton(m_hWnd, IDC_SAME_SIZE, BST_CHECKED); });
     OnCommand(IDC_SCAN_LISTED, [this] { OnScanChoice(true); });
     OnCommand(IDC_SCAN_ALL, [this] { OnScanChoice(false); });
@@ -427,8 +428,7 @@ void COptionsPage6::OnOK() {
     if (!settings_.matchContents && !settings_.matchName && !settings_.matchTime) settings_.matchName = true;
     settings_.onlyListedTypes = listedOnly_ ? 1 : 0;
     WriteSettingString("Settings", "DupExt", JunkEndingsText(list.Endings()));
-    if (reload_) reload_(settings_);
-    else settings_.duplicateEndings = ReadSettingString("Settings", "DupExt", "");
+    LoadDuplicateEndings(settings_);
 }
 
 // ---------------------------------------------------------------------------------------------

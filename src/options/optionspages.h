@@ -121,7 +121,7 @@ private:
 // "Duplicates" (index 4): the match criteria, `onlyListedTypes` and `duplicateEndings`.
 class COptionsPage6 : public CPropertyPage {
 public:
-    COptionsPage6(FileToolSettings& settings, std::function<void(FileToolSettings&)> reload);
+    explicit COptionsPage6(FileToolSettings& settings);
     CEndingList list;
 
 protected:
@@ -135,7 +135,6 @@ private:
     void OnRemove();
     void UpdateControls();
     FileToolSettings& settings_;
-    std::function<void(FileToolSettings&)> reload_;
     bool size_ = true, name_ = true, time_ = false, contents_ = true;
     bool listedOnly_ = true;
 };

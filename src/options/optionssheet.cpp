@@ -5,7 +5,6 @@
 #include "framework/strings.h"
 #include "resource.h"
 
-std::function<void(FileToolSettings&)> reloadDuplicateEndings;
 std::function<void(COptionsSheet&)> COptionsSheet::onCreated;
 
 COptionsSheet::COptionsSheet(FileToolSettings& settings, bool& taskNotify, bool& playSound, int startPage)
@@ -14,10 +13,7 @@ COptionsSheet::COptionsSheet(FileToolSettings& settings, bool& taskNotify, bool&
       junk(settings),
       exclude(settings),
       regClean(settings),
-      duplicates(settings, [](FileToolSettings& s) {
-          if (reloadDuplicateEndings) reloadDuplicateEndings(s);
-          else s.duplicateEndings = ReadSettingString("Settings", "DupExt", "");
-      }),
+      duplicates(settings),
       general(taskNotify, playSound),
       keepList(settings.keep) {
     AddPage(drives);

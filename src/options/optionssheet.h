@@ -20,10 +20,6 @@ enum OptionsPageIndex {
     kPageKeepList = 6,
 };
 
-// Rebuilds `duplicateEndings` from "Settings"/"DupExt" after the "Duplicates" page stored it
-// (the duplicate finder's loader). Unset, the page puts the stored text there itself.
-extern std::function<void(FileToolSettings&)> reloadDuplicateEndings;
-
 class COptionsSheet : public CPropertySheet {
 public:
     COptionsSheet(FileToolSettings& settings, bool& taskNotify, bool& playSound, int startPage);

@@ -24,13 +24,3 @@ void RunRegistryRemoveSelected(CWrenlyView& view, IStatusSink& frame) {
 void RunRegistryRemoveAll(CWrenlyView& view, IStatusSink& frame) { RemoveAllEntries(view, frame, UndoFolder()); }
 
 void RunRegistryBackup(CWrenlyView&, IStatusSink&) { BackupRegistry(); }
-
-bool RunRegistryCommand(UINT toolCommandId, CWrenlyView& view, IStatusSink& frame) {
-    switch (toolCommandId) {
-    case 3015: RunRegistryScan(view, frame); return true;
-    case 3016: RunRegistryRemoveSelected(view, frame); return true;
-    case 3017: RunRegistryRemoveAll(view, frame); return true;
-    case 3019: RunRegistryBackup(view, frame); return true;
-    default: return false;
-    }
-}

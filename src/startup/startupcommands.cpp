@@ -22,13 +22,3 @@ void RunStartupDeleteSelected(CWrenlyView& view, IStatusSink& frame) {
 }
 
 void RunStartupDeleteAll(CWrenlyView& view, IStatusSink& frame) { ForView(view, frame).DeleteAllStartupRows(); }
-
-bool RunStartupCommand(UINT toolCommandId, CWrenlyView& view, IStatusSink& frame) {
-    switch (toolCommandId) {
-    case 3013: RunStartupScan(view, frame); return true;
-    case 3008: RunStartupUpdate(view, frame); return true;
-    case 3011: RunStartupDeleteSelected(view, frame); return true;
-    case 3010: RunStartupDeleteAll(view, frame); return true;
-    default: return false;
-    }
-}

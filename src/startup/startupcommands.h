@@ -5,14 +5,12 @@
 #include "core/view.h"
 
 // Lists every startup entry: run when the "AutoStart Programs" tool is selected and by
-// "Refresh List" (3013). The caller plays the notify sound after "Refresh List".
+// "Refresh List". The caller plays the notify sound after "Refresh List".
 void RunStartupScan(CWrenlyView& view, IStatusSink& frame);
-// "Update" (3008): moves the entries whose check box the user changed, then lists again. The
+// "Update": moves the entries whose check box the user changed, then lists again. The
 // caller plays the notify sound after it.
 void RunStartupUpdate(CWrenlyView& view, IStatusSink& frame);
-// "Delete Selected" (3011) and "Delete All" (3010).
+// "Delete Selected" and "Delete All".
 void RunStartupDeleteSelected(CWrenlyView& view, IStatusSink& frame);
 void RunStartupDeleteAll(CWrenlyView& view, IStatusSink& frame);
 
-// Runs the startup command with that side-bar identifier; false for any other identifier.
-bool RunStartupCommand(UINT toolCommandId, CWrenlyView& view, IStatusSink& frame);
