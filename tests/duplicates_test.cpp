@@ -5,6 +5,7 @@
 #include "duplicates/dupendings.h"
 #include "duplicates/duplist.h"
 #include "duplicates/dupscan.h"
+#include "duplicates/samecontents.h"
 #include "files_testkit.h"
 #include "framework/settings.h"
 #include "framework/strings.h"
@@ -66,6 +67,45 @@ void SetWriteTime(const std::string& path, ULONGLONG t) {
     ::CloseHandle(h);
 }
 
+// `data` with one byte changed and its last four bytes set so that the CRC-32 comes out as
+// before: five bytes differ. (Four bytes fed into the register give G(register ^ bytes) with G
+// one-to-one, so the new bytes make up for the changed register.)
+std::string CrcTwin(const std::string& data, size_t at) {
+    std::string twin = data;
+    twin[at] ^= 0x5A;
+    size_t n = data.size() - 4;
+    uint32_t tail;
+    std::memcpy(&tail, &twin[n], 4);
+    tail ^= Crc32Update(kCrc32Start, data.data(), n) ^ Crc32Update(kCrc32Start, twin.data(), n);
+    std::memcpy(&twin[n], &tail, 4);
+    return twin;
+}
+
+// Makes `link` a symbolic link to the file `target`: the system's own call where it works, and
+// on Wine a host symbolic link, which Wine shows as a reparse point.
+bool MakeFileLink(const std::string& link, const std::string& target) {
+    if (::CreateSymbolicLinkA(link.c_str(), target.c_str(), 0) &&
+        ::GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return true;
+    std::string unixTarget = UnixPath(target);
+    size_t slash = link.rfind('\\');
+    std::string unixParent = UnixPath(link.substr(0, slash));
+    if (unixTarget.empty() || unixParent.empty()) return false;
+    std::string command = "\\\\?\\unix\\bin\\ln -s \"" + unixTarget + "\" \"" + unixParent + "/" +
+                          link.substr(slash + 1) + "\"";
+    STARTUPINFOA si {sizeof si};
+    PROCESS_INFORMATION pi {};
+    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return false;
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    for (int i = 0; i < 500; ++i) {
+        if (::GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        ::Sleep(10);
+    }
+    return false;
+}
+
 // The rows the finder adds, kept as the list would keep them.
 class FakeRows : public IDuplicateRows {
 public:
@@ -120,6 +160,8 @@ public:
         filesVisited = finder.filesVisited;
         listedBytes = finder.listedBytes;
         recordsWritten = finder.recordsWritten;
+        filesOpened = finder.filesOpened;
+        bytesRead = finder.bytesRead;
         return outcome;
     }
     std::vector<std::vector<std::string>> Groups() const { return rows.Groups(listDir.path(), groupOffsets); }
@@ -144,6 +186,8 @@ public:
     uint32_t filesVisited = 0;
     uint64_t listedBytes = 0;
     uint32_t recordsWritten = 0;
+    uint32_t filesOpened = 0;
+    uint64_t bytesRead = 0;
 };
 
 std::set<std::string> Set(std::initializer_list<std::string> paths) {
@@ -341,13 +385,13 @@ TEST(DuplicateContents, LockStepCrcOfTwoFiles) {
     WriteFileText(d, early);
     WriteFileText(e, data.substr(0, 4096));  // the same first block, then ends
 
-    uint64_t hashed = 0;
-    EXPECT_TRUE(SameContents(a, b, &hashed));
-    EXPECT_EQ(2ull * data.size(), hashed);
+    ContentStats read;
+    EXPECT_TRUE(SameContents(a, b, &read));
+    EXPECT_EQ(2ull * data.size(), read.bytesRead) << "each file read once";
     EXPECT_FALSE(SameContents(a, c));
-    hashed = 0;
-    EXPECT_FALSE(SameContents(a, d, &hashed));
-    EXPECT_EQ(2ull * 4096, hashed) << "told apart one block after the difference";
+    read = ContentStats();
+    EXPECT_FALSE(SameContents(a, d, &read));
+    EXPECT_EQ(2ull * 4096, read.bytesRead) << "told apart by the first block, and read no further";
     EXPECT_FALSE(SameContents(a, e)) << "a file that ends early is not a copy of a longer one";
     EXPECT_FALSE(SameContents(e, a));
     EXPECT_FALSE(SameContents(a, t / "missing.bin"));
@@ -533,12 +577,16 @@ TEST(DuplicateScan, NameAndTimeTests) {
     t.Dir("b");
     std::string data = Pattern(2500, 60);
     std::string one = t / "a\\FIRST.ZIP", two = t / "b\\SECOND.ZIP", three = t / "b\\FIRST.ZIP";
+    // The same name with another extension is another name.
+    std::string other = t / "a\\FIRST.DOC";
     WriteFileText(one, data);
     WriteFileText(two, data);
     WriteFileText(three, data);
+    WriteFileText(other, data);
     SetWriteTime(one, 0x01D0000000000000ull);
     SetWriteTime(two, 0x01D0000000000000ull);
     SetWriteTime(three, 0x01D0000000000001ull);
+    SetWriteTime(other, 0x01D0000000000002ull);
 
     DupScan byName("names");
     byName.Run({t.path()});
@@ -594,6 +642,7 @@ TEST(DuplicateScan, WhichFilesAreCandidates) {
     EXPECT_EQ((std::multiset<std::set<std::string>> {Set({t / "m\\SONG.MP3", t / "n\\SONG.MP3"})}),
               listed.GroupSets());
     EXPECT_EQ(10u, listed.filesVisited) << "counted before the type filter, without empty and system files";
+    EXPECT_EQ(2u, listed.filesOpened) << "only files that share a length and a name are opened";
 
     DupScan all("kinds-all");
     all.settings.onlyListedTypes = 0;
@@ -780,4 +829,83 @@ TEST(DuplicateScan, CompareRecordsOrdersByLengthThenName) {
     EXPECT_LT(finder.CompareRecords(abc, large), 0) << "the larger name first";
     EXPECT_GT(finder.CompareRecords(large, abc), 0);
     EXPECT_EQ(0, finder.CompareRecords(abc, abcUpper)) << "names without extension, case ignored";
+}
+
+TEST(DuplicateScan, EqualCrcIsNotEqualContents) {
+    // Five bytes differ and the CRC-32 agrees: in a file of one block, and in the block after
+    // the first of a longer file.
+    ScratchTree t("dupcrcpair");
+    t.Dir("a");
+    t.Dir("b");
+    std::string one = Pattern(4096, 110);
+    std::string twin = CrcTwin(one, 100);
+    ASSERT_EQ(Crc32(one.data(), one.size()), Crc32(twin.data(), twin.size()));
+    std::string head = Pattern(4096, 111), tail = Pattern(5000, 112);
+    std::string longer = head + tail, longerTwin = head + CrcTwin(tail, 2000);
+    ASSERT_EQ(Crc32(tail.data(), tail.size()), Crc32(longerTwin.data() + 4096, tail.size()));
+    for (const char* folder : {"a", "b"}) {
+        bool first = folder[0] == 'a';
+        WriteFileText(t / (std::string(folder) + "\\PAIR.ZIP"), first ? one : twin);
+        WriteFileText(t / (std::string(folder) + "\\LONGER.ZIP"), first ? longer : longerTwin);
+    }
+    DupScan scan("crcpair");
+    scan.Run({t.path()});
+    EXPECT_TRUE(scan.rows.rows.empty());
+    EXPECT_EQ(4u, scan.filesOpened);
+}
+
+TEST(DuplicateScan, LinksAreNotCopiesOfTheirTargets) {
+    ScratchTree t("duplinks");
+    for (const char* d : {"a", "b", "c", "d"}) t.Dir(d);
+    std::string data = Pattern(6000, 120);
+    std::string original = t / "a\\SONG.MP3", hardLink = t / "b\\SONG.MP3", symLink = t / "c\\SONG.MP3";
+    WriteFileText(original, data);
+    ASSERT_TRUE(::CreateHardLinkA(hardLink.c_str(), original.c_str(), nullptr));
+    ASSERT_TRUE(MakeFileLink(symLink, original));
+    ASSERT_TRUE(data == ReadAll(symLink)) << "the link reads as its target";
+
+    for (bool contents : {true, false}) {
+        DupScan alone(contents ? "links" : "links-names");
+        alone.settings.matchContents = contents;
+        alone.Run({t.path()});
+        EXPECT_TRUE(alone.rows.rows.empty()) << "a file, a hard link to it and a symbolic link to it are one file";
+    }
+
+    // Beside a real copy, the file is listed once, with the copy.
+    std::string copy = t / "d\\SONG.MP3";
+    WriteFileText(copy, data);
+    for (bool contents : {true, false}) {
+        DupScan withCopy(contents ? "links-copy" : "links-copy-names");
+        withCopy.settings.matchContents = contents;
+        withCopy.Run({t.path()});
+        auto groups = withCopy.GroupSets();
+        ASSERT_EQ(1u, groups.size());
+        const auto& group = *groups.begin();
+        EXPECT_EQ(2u, group.size());
+        EXPECT_EQ(1u, group.count(ToUpper(copy)));
+        EXPECT_EQ(1u, group.count(ToUpper(original)) + group.count(ToUpper(hardLink)));
+    }
+}
+
+TEST(DuplicateScan, SameLengthFilesThatDifferOnlyAtTheEndAreReadOnceAndNotListed) {
+    ScratchTree t("duplast");
+    std::string data = Pattern(10000, 130);
+    for (int i = 0; i < 30; ++i) {
+        t.Dir("d" + std::to_string(i));
+        data.back() = static_cast<char>(i);
+        WriteFileText(t / ("d" + std::to_string(i) + "\\TRACK.WAV"), data);
+    }
+    // Files whose first blocks differ are read no further than that block.
+    std::string clip = Pattern(12000, 131);
+    for (int i = 0; i < 10; ++i) {
+        t.Dir("e" + std::to_string(i));
+        clip[0] = static_cast<char>(i);
+        WriteFileText(t / ("e" + std::to_string(i) + "\\CLIP.WAV"), clip);
+    }
+    DupScan scan("lastbyte");
+    scan.Run({t.path()});
+    EXPECT_TRUE(scan.rows.rows.empty());
+    EXPECT_EQ("0 possible duplicates files found from 40 files (0 MB)", scan.status.Last());
+    EXPECT_EQ(40u, scan.filesOpened);
+    EXPECT_EQ(30u * 10000 + 10u * 4096, scan.bytesRead);
 }

@@ -1,6 +1,6 @@
 #include "duplicates/dupscan.h"
 
-#include "duplicates/crc32.h"
+#include "duplicates/samecontents.h"
 #include "framework/strings.h"
 
 #include <mbstring.h>
@@ -9,30 +9,6 @@
 #include <cstring>
 
 namespace {
-
-constexpr DWORD kBlock = 4096;
-
-// Read-only, others may read too; sequential reading; the attribute bits read-only, hidden,
-// system and archive.
-HANDLE OpenForContents(const std::string& path) {
-    return ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_SEQUENTIAL_SCAN | 0x27, nullptr);
-}
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : h_(h) {}
-    ~FileHandle() {
-        if (ok()) ::CloseHandle(h_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
-    bool Read(void* buffer, DWORD n, DWORD& got) { return ::ReadFile(h_, buffer, n, &got, nullptr) != FALSE; }
-
-private:
-    HANDLE h_;
-};
 
 // The part of a short path that the sort and the name test look at.
 struct NameParts {
@@ -81,59 +57,10 @@ int CompareKeys(const SortKey& a, const SortKey& b) {
     return CompareNoCase(b.base, b.baseLength, a.base, a.baseLength);
 }
 
-// The register after the first block of a file and the block's size, as one number: two files
-// whose first blocks give different numbers are never found equal by SameContents. -1 when the
-// file cannot be opened or read.
-int64_t FirstBlockKey(const std::string& path, uint64_t& hashed) {
-    FileHandle f(OpenForContents(path));
-    if (!f.ok()) return -1;
-    char buffer[kBlock];
-    DWORD got = 0;
-    if (!f.Read(buffer, kBlock, got)) return -1;
-    hashed += got;
-    return (static_cast<int64_t>(got) << 32) | Crc32Update(kCrc32Start, buffer, got);
-}
-
-bool SameNameAndExtension(const DuplicateRecord& a, const DuplicateRecord& b) {
-    NameParts pa = SplitName(a.shortPath, a.pathLength);
-    NameParts pb = SplitName(b.shortPath, b.pathLength);
-    return CompareNoCase(pa.name, pa.nameLength, pb.name, pb.nameLength) == 0;
-}
-
 }  // namespace
 
 std::string DuplicateListFailureText(const std::string& folder) {
     return "Unable to open " + DuplicateListPath(folder) + ". Cannot continue";
-}
-
-bool SameContents(const std::string& a, const std::string& b, uint64_t* bytesHashed) {
-    FileHandle fa(OpenForContents(a));
-    if (!fa.ok()) return false;
-    FileHandle fb(OpenForContents(b));
-    if (!fb.ok()) return false;
-
-    uint32_t ra = kCrc32Start, rb = kCrc32Start;
-    char bufferA[kBlock], bufferB[kBlock];
-    DWORD na = 0, nb = 0;
-    if (!fa.Read(bufferA, kBlock, na) || !fb.Read(bufferB, kBlock, nb)) return false;
-    uint64_t hashed = 0;
-    bool same = false;
-    for (;;) {
-        // Equal lengths line the blocks up; files that changed since the walk no longer do, and
-        // one that ends before the other is not equal to it whatever came before.
-        if (na != nb) break;
-        if (na == 0) {
-            same = ra == rb;
-            break;
-        }
-        if (ra != rb) break;
-        ra = Crc32Update(ra, bufferA, na);
-        rb = Crc32Update(rb, bufferB, nb);
-        hashed += 2ull * na;
-        if (!fa.Read(bufferA, kBlock, na) || !fb.Read(bufferB, kBlock, nb)) break;
-    }
-    if (bytesHashed) *bytesHashed += hashed;
-    return same;
 }
 
 int CompareRecordContents(const DuplicateRecord& a, const DuplicateRecord& b) { return CompareKeys(KeyOf(a), KeyOf(b)); }
@@ -144,14 +71,6 @@ struct CDuplicateFinder::DriveEntry {
     uint32_t offset;
     uint16_t baseStart;  // from the start of the path
     uint16_t baseLength;
-};
-
-// A group being formed: its anchor (the first record of it) and the records that matched it.
-struct CDuplicateFinder::Candidate {
-    DuplicateRecord anchor;
-    uint32_t anchorPosition;
-    int64_t key = -2;  // FirstBlockKey of the anchor; -2 not asked yet
-    std::vector<uint32_t> members;
 };
 
 // Merges the sorted runs of the drives back into one sorted stream, reading each run
@@ -240,8 +159,8 @@ DuplicateScanOutcome CDuplicateFinder::ScanDuplicates() {
     filesVisited = 0;
     recordsWritten = 0;
     listedBytes = 0;
-    bytesHashed = 0;
-    contentTests = 0;
+    bytesRead = 0;
+    filesOpened = 0;
     peakDriveRecordBytes = 0;
 
     if (!CreateListFile()) return DuplicateScanOutcome::ListFileFailed;
@@ -281,11 +200,15 @@ DuplicateScanOutcome CDuplicateFinder::ScanDuplicates() {
 
 int CDuplicateFinder::WalkDuplicateFolder(const std::string& folder) { return WalkFolder(folder); }
 
+bool CDuplicateFinder::SkipDirectory(const WalkEntry& entry) { return IsSystemAndHidden(entry.attributes); }
+
 bool CDuplicateFinder::SkipFile(const WalkEntry& entry) {
-    return (entry.attributes & FILE_ATTRIBUTE_SYSTEM) != 0 || entry.length == 0;
+    // A symbolic link (or another reparse point, such as a file kept in the cloud) would be
+    // read through to its target and listed as a copy of it: recycling the target would leave
+    // the link dangling.
+    return (entry.attributes & (FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 || entry.length == 0;
 }
 
-bool CDuplicateFinder::SkipDirectory(const WalkEntry& entry) { return IsSystemAndHidden(entry.attributes); }
 
 void CDuplicateFinder::OnFile(const WalkEntry& entry) {
     ++filesVisited;
@@ -415,38 +338,72 @@ int CDuplicateFinder::CompareRecords(uint32_t a, uint32_t b) const {
     return CompareRecordContents(ra, rb);
 }
 
-bool CDuplicateFinder::Matches(Candidate& anchor, const DuplicateRecord& current, int64_t& currentKey,
-                               bool& contentsTried) {
-    if (settings_.matchName && !SameNameAndExtension(anchor.anchor, current)) return false;
-    if (settings_.matchTime && ::CompareFileTime(&anchor.anchor.lastWriteTime, &current.lastWriteTime) != 0)
-        return false;
-    if (!settings_.matchContents) return true;
-    // Once the record has failed one contents test, the first blocks are compared before any
-    // further one: a record that differs from many anchors is then read once, not once each.
-    if (contentsTried) {
-        if (currentKey == -2) currentKey = FirstBlockKey(current.shortPath, bytesHashed);
-        if (anchor.key == -2) anchor.key = FirstBlockKey(anchor.anchor.shortPath, bytesHashed);
-        if (currentKey == -1 || anchor.key == -1 || currentKey != anchor.key) return false;
-    }
-    contentsTried = true;
-    ++contentTests;
-    return SameContents(anchor.anchor.shortPath, current.shortPath, &bytesHashed);
-}
+bool CDuplicateFinder::ProcessRun(const std::vector<RunMember>& run, const std::vector<char>& runPaths,
+                                  uint64_t length, std::vector<uint64_t>& groupSizes,
+                                  std::vector<uint32_t>& groupStarts) {
+    if (run.size() < 2) return true;
+    auto nameOf = [&](const RunMember& m) {
+        NameParts parts = SplitName(runPaths.data() + m.pathAt, m.pathLength);
+        return std::make_pair(parts.name, parts.nameLength);
+    };
+    // The records that pass the name and time tests with one another: equal names (with their
+    // extensions) and equal times, as the criteria ask. Sorting keeps the run's order within.
+    std::vector<uint32_t> order(run.size());
+    for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    auto compare = [&](uint32_t a, uint32_t b) {
+        if (settings_.matchName) {
+            auto na = nameOf(run[a]), nb = nameOf(run[b]);
+            int r = CompareNoCase(na.first, na.second, nb.first, nb.second);
+            if (r != 0) return r;
+        }
+        if (settings_.matchTime) {
+            if (run[a].writeTime != run[b].writeTime) return run[a].writeTime < run[b].writeTime ? -1 : 1;
+        }
+        return 0;
+    };
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return compare(a, b) < 0; });
 
-void CDuplicateFinder::CloseRun(std::vector<Candidate>& run, std::vector<uint64_t>& groupSizes,
-                                std::vector<uint32_t>& groupStarts) {
-    for (const Candidate& c : run) {
-        if (c.members.empty()) continue;
-        uint64_t length = c.anchor.FileLength();
+    std::vector<std::vector<uint32_t>> groups;  // run indexes
+    for (size_t i = 0; i < order.size();) {
+        size_t j = i + 1;
+        while (j < order.size() && compare(order[i], order[j]) == 0) ++j;
+        if (j - i >= 2) {
+            std::vector<uint32_t> members(order.begin() + i, order.begin() + j);
+            std::sort(members.begin(), members.end());
+            std::vector<std::string> paths;
+            for (uint32_t m : members) paths.emplace_back(runPaths.data() + run[m].pathAt, run[m].pathLength);
+            if (settings_.matchContents) {
+                ContentStats stats;
+                bool cancelled = false;
+                auto sets = SplitByContents(paths, length, &stats, cancel_, &cancelled);
+                bytesRead += stats.bytesRead;
+                filesOpened += stats.filesOpened;
+                if (cancelled) return false;
+                for (const auto& set : sets) {
+                    groups.emplace_back();
+                    for (uint32_t k : set) groups.back().push_back(members[k]);
+                }
+            } else {
+                std::vector<uint32_t> distinct = DistinctFiles(paths, length);
+                if (distinct.size() >= 2) {
+                    groups.emplace_back();
+                    for (uint32_t k : distinct) groups.back().push_back(members[k]);
+                }
+            }
+        }
+        i = j;
+    }
+    // Groups in the order the run met their first files.
+    std::sort(groups.begin(), groups.end(),
+              [](const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) { return a[0] < b[0]; });
+    for (const auto& group : groups) {
         groupStarts.push_back(static_cast<uint32_t>(groupOffsets_.size()));
-        groupOffsets_.push_back(c.anchorPosition);
-        groupSizes.push_back(length);
-        for (uint32_t m : c.members) {
-            groupOffsets_.push_back(m);
+        for (uint32_t m : group) {
+            groupOffsets_.push_back(run[m].position);
             groupSizes.push_back(length);
         }
     }
-    run.clear();
+    return true;
 }
 
 bool CDuplicateFinder::FindDuplicateGroups() {
@@ -460,53 +417,46 @@ bool CDuplicateFinder::FindDuplicateGroups() {
     uint64_t n = 0;
     for (const Run& r : runs_) n += r.count;
 
-    // The records of one run: equal length and, when names must match, equal name (the sort
-    // puts those together). A record joins the first group of its run whose anchor it matches,
-    // or becomes the anchor of a group of its own, so every set of matching files is found,
-    // not only the set that matches the run's first record.
-    std::vector<Candidate> run;
-    DuplicateRecord runFirst;
-    SortKey runKey {};
+    // A run holds the records of one length and, when names must match, one name (the sort
+    // puts them together); its files are tested together once it is complete, so each is
+    // opened and read at most once, and every set of matching files is found, not only the set
+    // that matches the run's first record.
+    std::vector<RunMember> run;
+    std::vector<char> runPaths;
+    uint64_t runLength = 0;
+    std::string runBase;
+    auto cancelled = [this] {
+        groupOffsets_.clear();
+        status_->SetStatusText("Cancelled", 0);
+        return false;
+    };
     DuplicateRecord current;
     uint32_t position = 0;
     for (uint64_t i = 0; i < n && sorted.Next(current, position); ++i) {
         if ((i + 1) % 10 == 0) {
-            if (cancel_->checkCancelled()) {
-                groupOffsets_.clear();
-                status_->SetStatusText("Cancelled", 0);
-                return false;
-            }
+            if (cancel_->checkCancelled()) return cancelled();
             status_->SetStatusText(Format("Finding duplicates..%d %%", static_cast<int>(100 * (i + 1) / n)), 0);
         }
         SortKey key = KeyOf(current);
-        bool sameRun = i > 0 && key.length == runKey.length &&
+        bool sameRun = i > 0 && key.length == runLength &&
                        (!settings_.matchName ||
-                        CompareNoCase(key.base, key.baseLength, runKey.base, runKey.baseLength) == 0);
-        bool placed = false;
-        if (sameRun) {
-            int64_t currentKey = -2;
-            bool contentsTried = false;
-            for (Candidate& c : run) {
-                if (Matches(c, current, currentKey, contentsTried)) {
-                    c.members.push_back(position);
-                    placed = true;
-                    break;
-                }
-            }
-        } else {
-            CloseRun(run, groupSizes, groupStarts);
-        }
-        if (!placed) {
-            run.emplace_back();
-            run.back().anchor = current;
-            run.back().anchorPosition = position;
-        }
+                        CompareNoCase(key.base, key.baseLength, runBase.data(), runBase.size()) == 0);
         if (!sameRun) {
-            runFirst = current;
-            runKey = KeyOf(runFirst);
+            if (!ProcessRun(run, runPaths, runLength, groupSizes, groupStarts)) return cancelled();
+            run.clear();
+            runPaths.clear();
+            runLength = key.length;
+            runBase.assign(key.base, key.baseLength);
         }
+        RunMember m;
+        m.position = position;
+        m.pathAt = static_cast<uint32_t>(runPaths.size());
+        m.pathLength = current.pathLength;
+        m.writeTime = current.WriteTime();
+        runPaths.insert(runPaths.end(), current.shortPath, current.shortPath + current.pathLength);
+        run.push_back(m);
     }
-    CloseRun(run, groupSizes, groupStarts);
+    if (!ProcessRun(run, runPaths, runLength, groupSizes, groupStarts)) return cancelled();
 
     status_->SetStatusText("Listing duplicates..", 0);
     ListGroups(groupSizes, groupStarts);

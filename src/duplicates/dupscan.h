@@ -14,6 +14,7 @@
 #include "app/view.h"
 #include "duplicates/dupendings.h"
 #include "duplicates/duplist.h"
+#include "duplicates/samecontents.h"
 #include "files/walker.h"
 
 #include <cstdint>
@@ -42,13 +43,6 @@ enum class DuplicateScanOutcome {
 
 // The message shown when "duplist" cannot be created in `folder`.
 std::string DuplicateListFailureText(const std::string& folder);
-
-// Whether two files of equal length have the same contents: both are read in lock step, 4096
-// bytes at a time, and their running CRC-32 registers compared after every block, so unequal
-// files are usually told apart after a block or two. False when either cannot be opened or
-// read, or when they do not end together. `bytesHashed` (optional) adds the bytes run through
-// the CRC.
-bool SameContents(const std::string& a, const std::string& b, uint64_t* bytesHashed = nullptr);
 
 // The sort order of records: the longer file first; of equal lengths the larger file name
 // (without extension, without regard to case) first. Negative when `a` goes first.
@@ -80,8 +74,8 @@ public:
     // Figures of the last scan.
     uint32_t recordsWritten = 0;
     uint64_t listedBytes = 0;
-    uint64_t bytesHashed = 0;
-    uint32_t contentTests = 0;
+    uint64_t bytesRead = 0;
+    uint32_t filesOpened = 0;
     size_t peakDriveRecordBytes = 0;
 
     // The list file of the scan (open between creation and the end of the scan).
@@ -102,13 +96,21 @@ private:
         uint64_t start;
         uint32_t count;
     };
-    struct Candidate;
+    // A record of the run being grouped; its path lies in the run's path bytes.
+    struct RunMember {
+        uint32_t position;
+        uint32_t pathAt;
+        uint16_t pathLength;
+        uint64_t writeTime;
+    };
     class RunMerger;
 
     void ClearDriveRecords(bool release);
     void AddRecord(const DuplicateRecord& record);
-    void CloseRun(std::vector<Candidate>& run, std::vector<uint64_t>& groupSizes, std::vector<uint32_t>& groupStarts);
-    bool Matches(Candidate& anchor, const DuplicateRecord& current, int64_t& currentKey, bool& contentsTried);
+    // Forms the groups of one run of records of `length` bytes and appends them; false when
+    // the user cancelled.
+    bool ProcessRun(const std::vector<RunMember>& run, const std::vector<char>& runPaths, uint64_t length,
+                    std::vector<uint64_t>& groupSizes, std::vector<uint32_t>& groupStarts);
     void ListGroups(const std::vector<uint64_t>& groupSizes, const std::vector<uint32_t>& groupStarts);
 
     IDuplicateRows& rows_;
