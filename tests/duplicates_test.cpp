@@ -909,3 +909,18 @@ TEST(DuplicateScan, SameLengthFilesThatDifferOnlyAtTheEndAreReadOnceAndNotListed
     EXPECT_EQ(40u, scan.filesOpened);
     EXPECT_EQ(30u * 10000 + 10u * 4096, scan.bytesRead);
 }
+
+TEST(DuplicateScan, RecycleBinsAtTheTopAreNotWalked) {
+    ScratchTree t("dupbins");
+    std::string data = Pattern(3300, 140);
+    std::vector<std::string> walked = {t / "a\\TUNE.MP3", t / "b\\TUNE.MP3", t / "sub\\RECYCLED\\TUNE.MP3"};
+    for (const char* d : {"a", "b", "sub", "sub\\RECYCLED", "RECYCLED", "recycler", "$Recycle.Bin", "$Recycle.Bin\\S-1-5-21"})
+        t.Dir(d);
+    for (const auto& p : walked) WriteFileText(p, data);
+    for (const char* p : {"RECYCLED\\TUNE.MP3", "recycler\\TUNE.MP3", "$Recycle.Bin\\S-1-5-21\\TUNE.MP3"})
+        WriteFileText(t / p, data);
+    DupScan scan("bins");
+    scan.Run({t.path()});
+    EXPECT_EQ((std::multiset<std::set<std::string>> {Set({walked[0], walked[1], walked[2]})}), scan.GroupSets());
+    EXPECT_EQ(3u, scan.filesVisited);
+}

@@ -168,6 +168,7 @@ DuplicateScanOutcome CDuplicateFinder::ScanDuplicates() {
     runs_.clear();
     auto walk = [this](const std::string& drive) {
         ClearDriveRecords(false);
+        walkRoot_ = drive;
         return WalkDuplicateFolder(drive);
     };
     auto write = [this](const std::string&) {
@@ -200,13 +201,23 @@ DuplicateScanOutcome CDuplicateFinder::ScanDuplicates() {
 
 int CDuplicateFinder::WalkDuplicateFolder(const std::string& folder) { return WalkFolder(folder); }
 
-bool CDuplicateFinder::SkipDirectory(const WalkEntry& entry) { return IsSystemAndHidden(entry.attributes); }
-
 bool CDuplicateFinder::SkipFile(const WalkEntry& entry) {
     // A symbolic link (or another reparse point, such as a file kept in the cloud) would be
     // read through to its target and listed as a copy of it: recycling the target would leave
     // the link dangling.
     return (entry.attributes & (FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 || entry.length == 0;
+}
+
+bool CDuplicateFinder::SkipDirectory(const WalkEntry& entry) {
+    if (IsSystemAndHidden(entry.attributes)) return true;
+    // The Recycle Bin at the top of a drive holds what the user threw away already, whatever
+    // its attributes: of Windows 95 and 98, of the NT family before Vista, and of today.
+    if (entry.fullPath.size() != walkRoot_.size() + 1 + entry.name.size() ||
+        entry.fullPath.compare(0, walkRoot_.size(), walkRoot_) != 0)
+        return false;
+    for (const char* bin : {"RECYCLED", "RECYCLER", "$Recycle.Bin"})
+        if (_stricmp(entry.name.c_str(), bin) == 0) return true;
+    return false;
 }
 
 

@@ -128,4 +128,6 @@ private:
     // The folder of the last file recorded and its short path.
     std::string shortFolderOf_;
     std::string shortFolder_;
+    // The root being walked ("C:" for a drive).
+    std::string walkRoot_;
 };
