@@ -924,3 +924,55 @@ TEST(DuplicateScan, RecycleBinsAtTheTopAreNotWalked) {
     EXPECT_EQ((std::multiset<std::set<std::string>> {Set({walked[0], walked[1], walked[2]})}), scan.GroupSets());
     EXPECT_EQ(3u, scan.filesVisited);
 }
+
+TEST(DuplicateScan, NamesInAnyLanguage) {
+    ScratchTree t("dupworld");
+    t.Dir("x");
+    t.Dir(u8"y Ωmega 日本 😀");
+    std::vector<std::string> names = {u8"Ωmega.mp3", u8"日本語の歌.mp3", u8"😀.mp3"};
+    std::multiset<std::set<std::string>> expected;
+    for (size_t i = 0; i < names.size(); ++i) {
+        std::string data = Pattern(2000, 150 + static_cast<unsigned>(i));
+        std::string a = t / ("x\\" + names[i]), b = t / (u8"y Ωmega 日本 😀\\" + names[i]);
+        ASSERT_TRUE(WriteFileText(a, data));
+        ASSERT_TRUE(WriteFileText(b, data));
+        expected.insert(Set({a, b}));
+    }
+    // The name "Ωmega.mp3" fits the code page of an older Windows as this one.
+    WriteFileText(t / "x\\Omega.mp3", Pattern(2000, 160));
+    DupScan scan("world");
+    scan.Run({t.path()});
+    EXPECT_EQ(expected, scan.GroupSets());
+    std::set<std::string> shownNames;
+    for (const auto& r : scan.rows.rows)
+        if (!r.separator) shownNames.insert(DuplicateRowText(scan.listDir.path(), scan.groupOffsets, r.data, 0));
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), shownNames);
+}
+
+TEST(DuplicateNames, WhereNamesComeBackAlteredOnlyNamesThatNameTheFileAreRecorded) {
+    const UINT ansi = 1252;
+    // As a Windows with code page 1252 gives "Ωmega.mp3" to the "A" calls: fitted to
+    // "Omega.mp3", beside a real "Omega.mp3".
+    std::vector<WideFolderEntry> withAlias = {{L"Ωmega.mp3", L"_MEGA~1.MP3"}, {L"Omega.mp3", L""}, {L"plain.mp3", L""}};
+    std::vector<WideFolderEntry> withoutAliases = {{L"Ωmega.mp3", L""}, {L"Omega.mp3", L""}, {L"plain.mp3", L""}};
+    std::vector<WideFolderEntry> clean = {{L"Omega.mp3", L""}, {L"Long name.mp3", L"LONGNA~1.MP3"}};
+    struct Case {
+        const char* what;
+        const char* name;
+        const char* alias;
+        const std::vector<WideFolderEntry>& folder;
+        bool recorded;
+    } cases[] = {
+        {"altered, by its alias", "Omega.mp3", "_MEGA~1.MP3", withAlias, true},
+        {"the real one beside it", "Omega.mp3", "", withAlias, true},
+        {"a name no file has", "?mega.mp3", "", withAlias, false},
+        {"an alias no file has", "Omega.mp3", "OMEGA~9.MP3", withAlias, false},
+        {"altered, no alias to tell the two apart", "Omega.mp3", "", withoutAliases, false},
+        {"another file of that folder", "plain.mp3", "", withoutAliases, true},
+        {"a folder with no altered name", "Omega.mp3", "", clean, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.recorded, NameCanBeRecorded(c.name, c.alias, c.folder, ansi)) << c.what;
+    // UTF-8 carries every name.
+    EXPECT_TRUE(NameCanBeRecorded(u8"Ωmega.mp3", "", withoutAliases, CP_UTF8));
+}

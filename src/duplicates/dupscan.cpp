@@ -1,5 +1,6 @@
 #include "duplicates/dupscan.h"
 
+#include "app/codepage.h"
 #include "duplicates/samecontents.h"
 #include "framework/strings.h"
 
@@ -166,6 +167,8 @@ DuplicateScanOutcome CDuplicateFinder::ScanDuplicates() {
     if (!CreateListFile()) return DuplicateScanOutcome::ListFileFailed;
 
     runs_.clear();
+    utf8Names_ = ProcessCodePageIsUtf8();
+    namesLeftOut = 0;
     auto walk = [this](const std::string& drive) {
         ClearDriveRecords(false);
         walkRoot_ = drive;
@@ -191,11 +194,16 @@ DuplicateScanOutcome CDuplicateFinder::ScanDuplicates() {
     ClearDriveRecords(true);
     shortFolderOf_.clear();
     shortFolder_.clear();
+    wideFolderOf_.clear();
+    wideFolder_.clear();
 
     bool listed = walked && FindDuplicateGroups();
     list_.Close();
     runs_.clear();
     runs_.shrink_to_fit();
+    if (namesLeftOut > 0)
+        status_->ShowNotifierText(Format("%u files were left out: this version of Windows cannot show their names.",
+                                         namesLeftOut));
     return listed ? DuplicateScanOutcome::Listed : DuplicateScanOutcome::Cancelled;
 }
 
@@ -220,6 +228,57 @@ bool CDuplicateFinder::SkipDirectory(const WalkEntry& entry) {
     return false;
 }
 
+bool NameCanBeRecorded(const std::string& name, const std::string& alias,
+                       const std::vector<WideFolderEntry>& folder, UINT codePage) {
+    std::string narrow;
+    bool anyAltered = false;
+    for (const WideFolderEntry& e : folder)
+        if (!NarrowName(e.name, narrow, codePage)) anyAltered = true;
+    if (!anyAltered) return true;
+    // The alias came with the name: when it is one the system keeps, it names this file.
+    if (!alias.empty()) {
+        std::wstring wide = WideName(alias, codePage);
+        for (const WideFolderEntry& e : folder)
+            if (!e.alias.empty() && e.alias == wide) return NarrowName(e.alias, narrow, codePage);
+        return false;
+    }
+    std::wstring wide = WideName(name, codePage);
+    bool real = false;
+    for (const WideFolderEntry& e : folder)
+        if (e.name == wide && NarrowName(e.name, narrow, codePage)) real = true;
+    if (!real) return false;
+    // A real name still, unless an altered name without an alias comes out the same (the
+    // system fits "Ωmega.txt" to "Omega.txt", say, beside a real "Omega.txt").
+    for (const WideFolderEntry& e : folder) {
+        if (!e.alias.empty() || NarrowName(e.name, narrow, codePage)) continue;
+        int n = ::WideCharToMultiByte(codePage, 0, e.name.data(), static_cast<int>(e.name.size()), nullptr, 0,
+                                      nullptr, nullptr);
+        std::string fitted(n > 0 ? n : 0, '\0');
+        if (n > 0)
+            ::WideCharToMultiByte(codePage, 0, e.name.data(), static_cast<int>(e.name.size()), &fitted[0], n, nullptr,
+                                  nullptr);
+        if (fitted == name) return false;
+    }
+    return true;
+}
+
+bool CDuplicateFinder::NameActsOnTheFile(const WalkEntry& entry, const std::string& folder) {
+    if (utf8Names_) return true;
+    if (folder != wideFolderOf_) {
+        wideFolderOf_ = folder;
+        wideFolder_.clear();
+        WIN32_FIND_DATAW fd;
+        HANDLE find = ::FindFirstFileW((WideName(folder) + L"\\*.*").c_str(), &fd);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    wideFolder_.push_back({fd.cFileName, fd.cAlternateFileName});
+            } while (::FindNextFileW(find, &fd));
+            ::FindClose(find);
+        }
+    }
+    return NameCanBeRecorded(entry.name, entry.alternateName, wideFolder_, CP_ACP);
+}
 
 void CDuplicateFinder::OnFile(const WalkEntry& entry) {
     ++filesVisited;
@@ -234,6 +293,10 @@ void CDuplicateFinder::OnFile(const WalkEntry& entry) {
     // that is a short name already): what GetShortPathNameA answers for the full path, without
     // asking the file system about every folder of the path once per file.
     size_t folderLength = entry.fullPath.size() - entry.name.size() - 1;
+    if (!NameActsOnTheFile(entry, entry.fullPath.substr(0, folderLength))) {
+        ++namesLeftOut;
+        return;
+    }
     if (folderLength != shortFolderOf_.size() || entry.fullPath.compare(0, folderLength, shortFolderOf_) != 0) {
         shortFolderOf_ = entry.fullPath.substr(0, folderLength);
         shortFolder_.clear();

@@ -44,6 +44,21 @@ enum class DuplicateScanOutcome {
 // The message shown when "duplist" cannot be created in `folder`.
 std::string DuplicateListFailureText(const std::string& folder);
 
+// One entry of a folder as the system keeps it: its name and its 8.3 alias (empty when the
+// name is one).
+struct WideFolderEntry {
+    std::wstring name, alias;
+};
+
+// Where the "A" calls do not carry UTF-8 (Windows before 10 version 1903), a name can come back
+// altered: "Ωmega.txt" fitted to "Omega.txt", which may be another file's name. Answers whether
+// the entry the "A" calls gave as `name` and `alias`, in a folder that holds `folder`, can be
+// recorded: always when no name of the folder is altered; else by its alias when it has one the
+// system keeps (the record holds the short path), or by its name when that is its real name and
+// no altered name without an alias comes out the same.
+bool NameCanBeRecorded(const std::string& name, const std::string& alias,
+                       const std::vector<WideFolderEntry>& folder, UINT codePage);
+
 // The sort order of records: the longer file first; of equal lengths the larger file name
 // (without extension, without regard to case) first. Negative when `a` goes first.
 int CompareRecordContents(const DuplicateRecord& a, const DuplicateRecord& b);
@@ -71,6 +86,8 @@ public:
 
     // Files met by the walk that are neither system files nor empty, before the type filter.
     uint32_t filesVisited = 0;
+    // Files left out because this Windows gave their names altered (see NameCanBeRecorded).
+    uint32_t namesLeftOut = 0;
     // Figures of the last scan.
     uint32_t recordsWritten = 0;
     uint64_t listedBytes = 0;
@@ -105,6 +122,7 @@ private:
     };
     class RunMerger;
 
+    bool NameActsOnTheFile(const WalkEntry& entry, const std::string& folder);
     void ClearDriveRecords(bool release);
     void AddRecord(const DuplicateRecord& record);
     // Forms the groups of one run of records of `length` bytes and appends them; false when
@@ -130,4 +148,9 @@ private:
     std::string shortFolder_;
     // The root being walked ("C:" for a drive).
     std::string walkRoot_;
+    // Whether names reach this process whole; where not, the entries of the last folder
+    // checked, as the system keeps them.
+    bool utf8Names_ = true;
+    std::string wideFolderOf_;
+    std::vector<WideFolderEntry> wideFolder_;
 };
