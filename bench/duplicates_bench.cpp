@@ -9,7 +9,8 @@
 //   sizes      a length repeats only every 20011 files (with the name test: nothing to read).
 // Then N rounds (3), interleaved: the scan with the default criteria, run in a process of its
 // own so that its peak working set is its own; the floor, a raw loop that finds every file with
-// FindFirstFileA and opens, reads and closes it once; and, when KELVO_BENCH_PEER names a host
+// FindFirstFileA and opens, reads and closes it once; the raw walk, that loop without opening
+// anything; and, when KELVO_BENCH_PEER names a host
 // program (scripts/bench sets it to jdupes -r -q when jdupes is installed), that program on the
 // same tree. Prints each round and the medians, with the ratio of the scan to the floor.
 #include "bench_support.h"
@@ -67,6 +68,16 @@ bool WriteBytes(const std::string& path, const char* data, size_t n) {
     return ok;
 }
 
+// Notes when the grouping starts, so the walk and the grouping are timed apart.
+class TimingStatus : public IStatusSink {
+public:
+    LARGE_INTEGER groupingStart {};
+    void SetStatusText(const std::string& text, int) override {
+        if (text == "Grouping files of same size..") groupingStart = Now();
+    }
+    void ShowNotifierText(const std::string&) override {}
+};
+
 // Answers the bytes written.
 double Seed(const std::string& root, const std::string& tree, long files) {
     ::CreateDirectoryA(root.c_str(), nullptr);
@@ -123,8 +134,23 @@ void ReadEveryFile(const std::string& folder, std::vector<char>& buffer, long& f
     ::FindClose(find);
 }
 
+// The walk alone: every file found with FindFirstFileA, none opened.
+void FindEveryFile(const std::string& folder, long& files) {
+    WIN32_FIND_DATAA fd;
+    HANDLE find = ::FindFirstFileA((folder + "\\*.*").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            ++files;
+        } else if (std::strcmp(fd.cFileName, ".") != 0 && std::strcmp(fd.cFileName, "..") != 0) {
+            FindEveryFile(folder + "\\" + fd.cFileName, files);
+        }
+    } while (::FindNextFileA(find, &fd));
+    ::FindClose(find);
+}
+
 struct ScanFigures {
-    double seconds = -1, peakMb = 0;
+    double seconds = -1, peakMb = 0, walkSeconds = 0;
     long groups = 0, listed = 0;
     unsigned long visited = 0;
 };
@@ -135,7 +161,7 @@ int ScanHere(const std::string& root) {
     std::vector<uint32_t> groupOffsets;
     CountingRows rows;
     CountingCancel cancel;
-    QuietStatus status;
+    TimingStatus status;
     char temp[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, temp);
     std::string listFolder = temp;
@@ -148,8 +174,8 @@ int ScanHere(const std::string& root) {
     PROCESS_MEMORY_COUNTERS pmc {};
     pmc.cb = sizeof pmc;
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &pmc, sizeof pmc);
-    std::printf("%.4f %.1f %ld %ld %u\n", Seconds(a, b), pmc.PeakWorkingSetSize / 1048576.0, rows.separators,
-                rows.files, finder.filesVisited);
+    std::printf("%.4f %.1f %ld %ld %u %.4f\n", Seconds(a, b), pmc.PeakWorkingSetSize / 1048576.0, rows.separators,
+                rows.files, finder.filesVisited, Seconds(a, status.groupingStart));
     ::DeleteFileA(DuplicateListPath(listFolder).c_str());
     return 0;
 }
@@ -188,7 +214,8 @@ ScanFigures ScanInChild(const std::string& root) {
     ::GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string out = Output("\"" + std::string(self) + "\" --scan \"" + root + "\"");
     ScanFigures f;
-    std::sscanf(out.c_str(), "%lf %lf %ld %ld %lu", &f.seconds, &f.peakMb, &f.groups, &f.listed, &f.visited);
+    std::sscanf(out.c_str(), "%lf %lf %ld %ld %lu %lf", &f.seconds, &f.peakMb, &f.groups, &f.listed, &f.visited,
+                &f.walkSeconds);
     return f;
 }
 
@@ -253,7 +280,7 @@ void Bench(const std::string& root, const std::string& tree, long files, int rou
     LARGE_INTEGER t1 = Now();
     std::printf("\n%s tree, %ld files (%.0f MB) seeded in %.0f s\n", tree.c_str(), files, megabytes, Seconds(t0, t1));
 
-    std::vector<double> scans, floors, peers, ratios, peaks;
+    std::vector<double> scans, floors, peers, ratios, peaks, walks;
     std::vector<char> buffer(64 * 1024);
     for (int round = 1; round <= rounds; ++round) {
         ScanFigures scan = ScanInChild(root);
@@ -263,21 +290,28 @@ void Bench(const std::string& root, const std::string& tree, long files, int rou
         ReadEveryFile(root, buffer, read, bytes);
         LARGE_INTEGER b = Now();
         double floor = Seconds(a, b);
+        long found = 0;
+        LARGE_INTEGER c = Now();
+        FindEveryFile(root, found);
+        LARGE_INTEGER d = Now();
+        double walk = Seconds(c, d);
         double peerSeconds = RunPeer(peer, root);
-        std::printf("  round %d: scan %.2f s (%ld groups, %ld files listed of %lu, peak working set %.1f MB); "
-                    "floor %.2f s (%ld files, %.0f MB); scan/floor %.2f",
-                    round, scan.seconds, scan.groups, scan.listed, scan.visited, scan.peakMb, floor, read,
-                    bytes / 1048576.0, floor > 0 ? scan.seconds / floor : 0);
+        std::printf("  round %d: scan %.2f s (walk %.2f s; %ld groups, %ld files listed of %lu; peak working set "
+                    "%.1f MB); floor %.2f s (%ld files, %.0f MB); scan/floor %.2f; raw walk %.2f s",
+                    round, scan.seconds, scan.walkSeconds, scan.groups, scan.listed, scan.visited, scan.peakMb, floor,
+                    read, bytes / 1048576.0, floor > 0 ? scan.seconds / floor : 0, walk);
         if (peerSeconds >= 0) std::printf("; peer %.2f s", peerSeconds);
         std::printf("\n");
         scans.push_back(scan.seconds);
         floors.push_back(floor);
         ratios.push_back(floor > 0 ? scan.seconds / floor : 0);
         peaks.push_back(scan.peakMb);
+        walks.push_back(walk);
         if (peerSeconds >= 0) peers.push_back(peerSeconds);
     }
-    std::printf("  median: scan %.2f s, floor %.2f s, scan/floor %.2f, peak working set %.1f MB", Median(scans),
-                Median(floors), Median(ratios), *std::max_element(peaks.begin(), peaks.end()));
+    std::printf("  median: scan %.2f s, floor %.2f s, scan/floor %.2f, peak working set %.1f MB, raw walk %.2f s",
+                Median(scans), Median(floors), Median(ratios), *std::max_element(peaks.begin(), peaks.end()),
+                Median(walks));
     if (!peers.empty()) std::printf(", %s %.2f s", peer.c_str(), Median(peers));
     std::printf("\n");
     std::fflush(stdout);

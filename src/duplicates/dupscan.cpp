@@ -72,6 +72,9 @@ struct CDuplicateFinder::DriveEntry {
     uint32_t offset;
     uint16_t baseStart;  // from the start of the path
     uint16_t baseLength;
+    uint32_t folder;     // in openFolders_
+    uint32_t nameAt;     // in driveNames_
+    uint16_t nameLength;
 };
 
 // Merges the sorted runs of the drives back into one sorted stream, reading each run
@@ -85,17 +88,19 @@ public:
             Reader& reader = readers_.back();
             reader.position = r.start;
             reader.remaining = r.count;
+            reader.next = r.first;
             reader.live = Advance(reader);
         }
     }
 
-    bool Next(DuplicateRecord& record, uint32_t& position) {
+    bool Next(DuplicateRecord& record, uint32_t& position, uint32_t& number) {
         Reader* best = nullptr;
         for (Reader& r : readers_)
             if (r.live && (!best || CompareKeys(r.key, best->key) < 0)) best = &r;
         if (!best) return false;
         record = best->head;
         position = best->headPosition;
+        number = best->headNumber;
         best->live = Advance(*best);
         return true;
     }
@@ -109,6 +114,8 @@ private:
         std::vector<char> buffer;
         DuplicateRecord head;
         uint32_t headPosition = 0;
+        uint32_t headNumber = 0;
+        uint32_t next = 0;
         SortKey key {};
         bool live = false;
     };
@@ -126,6 +133,7 @@ private:
         std::memcpy(&r.head, r.buffer.data() + r.used, std::min(available, sizeof(DuplicateRecord)));
         if (!CompleteRecord(r.head, std::min(available, sizeof(DuplicateRecord)))) return false;
         r.headPosition = static_cast<uint32_t>(r.position + r.used);
+        r.headNumber = r.next++;
         r.used += r.head.DiskSize();
         --r.remaining;
         r.key = KeyOf(r.head);
@@ -162,11 +170,16 @@ DuplicateScanOutcome CDuplicateFinder::ScanDuplicates() {
     listedBytes = 0;
     bytesRead = 0;
     filesOpened = 0;
+    contents_ = ContentScan();
+    contents_.cancel = cancel_;
     peakDriveRecordBytes = 0;
 
     if (!CreateListFile()) return DuplicateScanOutcome::ListFileFailed;
 
     runs_.clear();
+    openFolders_.clear();
+    openNames_.clear();
+    openNameBytes_.clear();
     utf8Names_ = ProcessCodePageIsUtf8();
     namesLeftOut = 0;
     auto walk = [this](const std::string& drive) {
@@ -194,6 +207,7 @@ DuplicateScanOutcome CDuplicateFinder::ScanDuplicates() {
     ClearDriveRecords(true);
     shortFolderOf_.clear();
     shortFolder_.clear();
+    shortFolders_.clear();
     wideFolderOf_.clear();
     wideFolder_.clear();
 
@@ -201,6 +215,10 @@ DuplicateScanOutcome CDuplicateFinder::ScanDuplicates() {
     list_.Close();
     runs_.clear();
     runs_.shrink_to_fit();
+    contents_ = ContentScan();
+    std::vector<std::string>().swap(openFolders_);
+    std::vector<OpenName>().swap(openNames_);
+    std::vector<char>().swap(openNameBytes_);
     if (namesLeftOut > 0)
         status_->ShowNotifierText(Format("%u files were left out: this version of Windows cannot show their names.",
                                          namesLeftOut));
@@ -217,7 +235,12 @@ bool CDuplicateFinder::SkipFile(const WalkEntry& entry) {
 }
 
 bool CDuplicateFinder::SkipDirectory(const WalkEntry& entry) {
-    if (IsSystemAndHidden(entry.attributes)) return true;
+    if (IsSystemAndHidden(entry.attributes) || IsRecycleBinAtTheTop(entry)) return true;
+    EnteringFolder(entry);
+    return false;
+}
+
+bool CDuplicateFinder::IsRecycleBinAtTheTop(const WalkEntry& entry) const {
     // The Recycle Bin at the top of a drive holds what the user threw away already, whatever
     // its attributes: of Windows 95 and 98, of the NT family before Vista, and of today.
     if (entry.fullPath.size() != walkRoot_.size() + 1 + entry.name.size() ||
@@ -262,6 +285,38 @@ bool NameCanBeRecorded(const std::string& name, const std::string& alias,
     return true;
 }
 
+const std::string& CDuplicateFinder::ShortFolder(const std::string& folder) {
+    while (!shortFolders_.empty() && shortFolders_.back().first != folder) shortFolders_.pop_back();
+    if (shortFolders_.empty()) {
+        std::string shortForm;
+        if (folder.size() == 2 && folder[1] == ':') {
+            shortForm = folder;
+        } else {
+            char buffer[MAX_PATH] = {};
+            DWORD n = ::GetShortPathNameA(folder.c_str(), buffer, MAX_PATH);
+            if (n > 0 && n < MAX_PATH) shortForm.assign(buffer, n);
+        }
+        shortFolders_.push_back({folder, shortForm});
+    }
+    return shortFolders_.back().second;
+}
+
+void CDuplicateFinder::EnteringFolder(const WalkEntry& entry) {
+    // Asking the system for every folder's short path costs a walk of the path's folders each
+    // time; the parent's short path and the folder's alias give it at once. Where names come
+    // back altered, the alias may belong to another folder than the walk enters: the system is
+    // asked instead.
+    if (!utf8Names_) {
+        shortFolders_.clear();
+        return;
+    }
+    std::string parent = entry.fullPath.substr(0, entry.fullPath.size() - entry.name.size() - 1);
+    std::string shortForm = ShortFolder(parent);
+    if (!shortForm.empty()) shortForm += "\\" + (entry.alternateName.empty() ? entry.name : entry.alternateName);
+    if (shortForm.size() >= MAX_PATH) shortForm.clear();
+    shortFolders_.push_back({entry.fullPath, shortForm});
+}
+
 bool CDuplicateFinder::NameActsOnTheFile(const WalkEntry& entry, const std::string& folder) {
     if (utf8Names_) return true;
     if (folder != wideFolderOf_) {
@@ -289,39 +344,38 @@ void CDuplicateFinder::OnFile(const WalkEntry& entry) {
         for (const std::string& type : skippedTypes_)
             if (_stricmp(last3.c_str(), type.c_str()) == 0) return;
     }
-    // The short path is the folder's short path and the file's 8.3 alias (or its name, when
-    // that is a short name already): what GetShortPathNameA answers for the full path, without
-    // asking the file system about every folder of the path once per file.
     size_t folderLength = entry.fullPath.size() - entry.name.size() - 1;
-    if (!NameActsOnTheFile(entry, entry.fullPath.substr(0, folderLength))) {
+    if (!utf8Names_ && !NameActsOnTheFile(entry, entry.fullPath.substr(0, folderLength))) {
         ++namesLeftOut;
         return;
     }
     if (folderLength != shortFolderOf_.size() || entry.fullPath.compare(0, folderLength, shortFolderOf_) != 0) {
-        shortFolderOf_ = entry.fullPath.substr(0, folderLength);
-        shortFolder_.clear();
-        if (shortFolderOf_.size() == 2 && shortFolderOf_[1] == ':') {
-            shortFolder_ = shortFolderOf_;
-        } else {
-            char buffer[MAX_PATH] = {};
-            DWORD n = ::GetShortPathNameA(shortFolderOf_.c_str(), buffer, MAX_PATH);
-            if (n > 0 && n < MAX_PATH) shortFolder_.assign(buffer, n);
-        }
+        shortFolderOf_.assign(entry.fullPath, 0, folderLength);
+        shortFolder_ = ShortFolder(shortFolderOf_);
+        openFolders_.push_back(shortFolderOf_);
     }
     if (shortFolder_.empty()) return;
+    // The short path is the folder's short path and the file's 8.3 alias (or its name, when
+    // that is a short name already): what GetShortPathNameA answers for the full path.
     std::string shortPath = shortFolder_ + "\\" + (entry.alternateName.empty() ? entry.name : entry.alternateName);
     // A short path that does not fit 260 characters is passed over.
     if (shortPath.size() >= MAX_PATH) return;
     DuplicateRecord record;
     if (!MakeDuplicateRecord(shortPath, entry.length, entry.lastWrite, record)) return;
-    AddRecord(record);
+    // Where names come back altered the long name may name another file; the short path is
+    // sure to name this one.
+    AddRecord(record, utf8Names_ ? entry.name : std::string());
 }
 
-void CDuplicateFinder::AddRecord(const DuplicateRecord& record) {
+void CDuplicateFinder::AddRecord(const DuplicateRecord& record, const std::string& openName) {
     // The index holds 32-bit offsets; no drive comes near 4 GB of records (40 million files).
-    if (driveBytes_.size() + record.DiskSize() > 0xFFFFFFFFull) return;
+    if (driveBytes_.size() + record.DiskSize() > 0xFFFFFFFFull || driveNames_.size() > 0xFFFFFFFFull - MAX_PATH) return;
     DriveEntry e {};
     e.offset = static_cast<uint32_t>(driveBytes_.size());
+    e.folder = static_cast<uint32_t>(openFolders_.size() - 1);
+    e.nameAt = static_cast<uint32_t>(driveNames_.size());
+    e.nameLength = static_cast<uint16_t>(openName.size());
+    driveNames_.insert(driveNames_.end(), openName.begin(), openName.end());
     NameParts parts = SplitName(record.shortPath, record.pathLength);
     e.baseStart = static_cast<uint16_t>(parts.name - record.shortPath);
     e.baseLength = static_cast<uint16_t>(parts.baseLength);
@@ -329,16 +383,18 @@ void CDuplicateFinder::AddRecord(const DuplicateRecord& record) {
     driveBytes_.insert(driveBytes_.end(), bytes, bytes + kDupRecordHeader + record.pathLength);
     driveBytes_.push_back('\0');
     driveIndex_.push_back(e);
-    peakDriveRecordBytes = std::max(peakDriveRecordBytes,
-                                    driveBytes_.capacity() + driveIndex_.capacity() * sizeof(DriveEntry));
+    peakDriveRecordBytes = std::max(peakDriveRecordBytes, driveBytes_.capacity() + driveNames_.capacity() +
+                                                              driveIndex_.capacity() * sizeof(DriveEntry));
 }
 
 void CDuplicateFinder::ClearDriveRecords(bool release) {
     driveBytes_.clear();
     driveIndex_.clear();
+    driveNames_.clear();
     if (release) {
         driveBytes_.shrink_to_fit();
         driveIndex_.shrink_to_fit();
+        driveNames_.shrink_to_fit();
     }
 }
 
@@ -358,7 +414,7 @@ void CDuplicateFinder::WriteDriveRecords() {
         return CompareKeys(ka, kb) < 0;
     });
 
-    Run run {list_.Size(), 0};
+    Run run {list_.Size(), 0, recordsWritten};
     std::vector<char> out;
     out.reserve(256 * 1024);
     bool full = false;
@@ -391,6 +447,9 @@ void CDuplicateFinder::WriteDriveRecords() {
         // Positions are 32-bit: a record must start below 4 GB.
         if (list_.Size() + out.size() > 0xFFFFFFFFull) break;
         out.insert(out.end(), base + e.offset, base + e.offset + size);
+        openNames_.push_back({e.folder, static_cast<uint32_t>(openNameBytes_.size()), e.nameLength});
+        openNameBytes_.insert(openNameBytes_.end(), driveNames_.begin() + e.nameAt,
+                              driveNames_.begin() + e.nameAt + e.nameLength);
         ++pending;
         if (out.size() >= 256 * 1024) {
             flush(pending);
@@ -400,6 +459,8 @@ void CDuplicateFinder::WriteDriveRecords() {
     }
     if (!full && !out.empty()) flush(pending);
     recordsWritten += run.count;
+    // Records that did not reach the file have no names to open either.
+    openNames_.resize(recordsWritten);
     runs_.push_back(run);
     ClearDriveRecords(false);
 }
@@ -445,20 +506,18 @@ bool CDuplicateFinder::ProcessRun(const std::vector<RunMember>& run, const std::
             std::vector<uint32_t> members(order.begin() + i, order.begin() + j);
             std::sort(members.begin(), members.end());
             std::vector<std::string> paths;
-            for (uint32_t m : members) paths.emplace_back(runPaths.data() + run[m].pathAt, run[m].pathLength);
+            for (uint32_t m : members) paths.push_back(OpenPath(run[m], runPaths));
             if (settings_.matchContents) {
-                ContentStats stats;
-                bool cancelled = false;
-                auto sets = SplitByContents(paths, length, &stats, cancel_, &cancelled);
-                bytesRead += stats.bytesRead;
-                filesOpened += stats.filesOpened;
-                if (cancelled) return false;
+                auto sets = SplitByContents(paths, length, &contents_);
+                bytesRead = contents_.stats.bytesRead;
+                filesOpened = contents_.stats.filesOpened;
+                if (contents_.cancelled) return false;
                 for (const auto& set : sets) {
                     groups.emplace_back();
                     for (uint32_t k : set) groups.back().push_back(members[k]);
                 }
             } else {
-                std::vector<uint32_t> distinct = DistinctFiles(paths, length);
+                std::vector<uint32_t> distinct = DistinctFiles(paths, length, &contents_);
                 if (distinct.size() >= 2) {
                     groups.emplace_back();
                     for (uint32_t k : distinct) groups.back().push_back(members[k]);
@@ -478,6 +537,18 @@ bool CDuplicateFinder::ProcessRun(const std::vector<RunMember>& run, const std::
         }
     }
     return true;
+}
+
+std::string CDuplicateFinder::OpenPath(const RunMember& m, const std::vector<char>& runPaths) const {
+    if (m.record < openNames_.size() && openNames_[m.record].length > 0) {
+        const OpenName& name = openNames_[m.record];
+        const std::string& folder = openFolders_[name.folder];
+        std::string path;
+        path.reserve(folder.size() + 1 + name.length);
+        path.append(folder).append(1, '\\').append(openNameBytes_.data() + name.at, name.length);
+        return path;
+    }
+    return std::string(runPaths.data() + m.pathAt, m.pathLength);
 }
 
 bool CDuplicateFinder::FindDuplicateGroups() {
@@ -505,8 +576,8 @@ bool CDuplicateFinder::FindDuplicateGroups() {
         return false;
     };
     DuplicateRecord current;
-    uint32_t position = 0;
-    for (uint64_t i = 0; i < n && sorted.Next(current, position); ++i) {
+    uint32_t position = 0, number = 0;
+    for (uint64_t i = 0; i < n && sorted.Next(current, position, number); ++i) {
         if ((i + 1) % 10 == 0) {
             if (cancel_->checkCancelled()) return cancelled();
             status_->SetStatusText(Format("Finding duplicates..%d %%", static_cast<int>(100 * (i + 1) / n)), 0);
@@ -524,6 +595,7 @@ bool CDuplicateFinder::FindDuplicateGroups() {
         }
         RunMember m;
         m.position = position;
+        m.record = number;
         m.pathAt = static_cast<uint32_t>(runPaths.size());
         m.pathLength = current.pathLength;
         m.writeTime = current.WriteTime();

@@ -112,10 +112,19 @@ private:
     struct Run {
         uint64_t start;
         uint32_t count;
+        uint32_t first;  // the number of its first record, counted over the scan
+    };
+    // How a record's file is opened: its long folder and name, which the system finds faster
+    // than the short path; length 0 where only the short path is sure to name it.
+    struct OpenName {
+        uint32_t folder;
+        uint32_t at;
+        uint16_t length;
     };
     // A record of the run being grouped; its path lies in the run's path bytes.
     struct RunMember {
         uint32_t position;
+        uint32_t record;
         uint32_t pathAt;
         uint16_t pathLength;
         uint64_t writeTime;
@@ -123,8 +132,14 @@ private:
     class RunMerger;
 
     bool NameActsOnTheFile(const WalkEntry& entry, const std::string& folder);
+    bool IsRecycleBinAtTheTop(const WalkEntry& entry) const;
+    // The short path of a folder of the walk ("" when it has none that fits), and the note
+    // of a folder the walk enters.
+    const std::string& ShortFolder(const std::string& folder);
+    void EnteringFolder(const WalkEntry& entry);
     void ClearDriveRecords(bool release);
-    void AddRecord(const DuplicateRecord& record);
+    void AddRecord(const DuplicateRecord& record, const std::string& openName);
+    std::string OpenPath(const RunMember& m, const std::vector<char>& runPaths) const;
     // Forms the groups of one run of records of `length` bytes and appends them; false when
     // the user cancelled.
     bool ProcessRun(const std::vector<RunMember>& run, const std::vector<char>& runPaths, uint64_t length,
@@ -142,10 +157,18 @@ private:
     // The records of the drive being walked, packed as they go to the file, and their index.
     std::vector<char> driveBytes_;
     std::vector<DriveEntry> driveIndex_;
+    std::vector<char> driveNames_;
+    // The long folders met and, by record number, the names to open the files by.
+    std::vector<std::string> openFolders_;
+    std::vector<OpenName> openNames_;
+    std::vector<char> openNameBytes_;
     std::vector<Run> runs_;
+    ContentScan contents_;
     // The folder of the last file recorded and its short path.
     std::string shortFolderOf_;
     std::string shortFolder_;
+    // The folders from the root down to the one being walked, with their short paths.
+    std::vector<std::pair<std::string, std::string>> shortFolders_;
     // The root being walked ("C:" for a drive).
     std::string walkRoot_;
     // Whether names reach this process whole; where not, the entries of the last folder

@@ -3,6 +3,7 @@
 #include "duplicates/crc32.h"
 
 #include <windows.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cstring>
@@ -29,45 +30,47 @@ bool ShortOfResources(DWORD error) {
            error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_OUTOFMEMORY || error == ERROR_NOT_ENOUGH_QUOTA;
 }
 
-// Which file a handle reaches: the volume and the file's number on it. FILE_ID_INFO (Windows 8
-// and later) is asked first; two identities compare only when got the same way.
+// Which file a handle reaches: the volume and the file's number on it. The number is asked
+// as FileInternalInformation, which costs a microsecond where FILE_ID_INFO or
+// GetFileInformationByHandle cost a millisecond under Wine (they ask for the volume too); the
+// volume comes from the path, once per drive.
 struct FileIdentity {
-    int kind = 0;  // 0 unknown, 1 FILE_ID_INFO, 2 BY_HANDLE_FILE_INFORMATION
+    int kind = 0;  // 0 unknown, 1 FileInternalInformation, 2 BY_HANDLE_FILE_INFORMATION
     uint64_t volume = 0;
-    uint64_t low = 0, high = 0;
-    bool operator==(const FileIdentity& o) const {
-        return kind == o.kind && volume == o.volume && low == o.low && high == o.high;
-    }
+    uint64_t index = 0;
+    bool operator==(const FileIdentity& o) const { return kind == o.kind && volume == o.volume && index == o.index; }
 };
 
 struct IdentityHash {
     size_t operator()(const FileIdentity& i) const {
-        return std::hash<uint64_t>()(i.low ^ (i.high * 0x9E3779B97F4A7C15ull) ^ (i.volume << 7) ^ i.kind);
+        return std::hash<uint64_t>()(i.index ^ (i.volume * 0x9E3779B97F4A7C15ull) ^ static_cast<uint64_t>(i.kind));
     }
 };
 
-// FILE_ID_INFO, which the headers declare only for Windows 8 and later.
-struct FileIdInfoData {
-    ULONGLONG volumeSerialNumber;
-    BYTE fileId[16];
-};
-const FILE_INFO_BY_HANDLE_CLASS kFileIdInfo = static_cast<FILE_INFO_BY_HANDLE_CLASS>(18);
+using QueryInformationFileFn = LONG(NTAPI*)(HANDLE, IO_STATUS_BLOCK*, void*, ULONG, int);
+constexpr int kFileInternalInformation = 6;
 
-FileIdentity IdentityOf(HANDLE h) {
+QueryInformationFileFn QueryInformationFile() {
+    static QueryInformationFileFn fn = reinterpret_cast<QueryInformationFileFn>(
+        ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQueryInformationFile"));
+    return fn;
+}
+
+FileIdentity IdentityOf(HANDLE h, const std::string& path, CVolumeSerials& volumes) {
     FileIdentity id;
-    FileIdInfoData info {};
-    if (::GetFileInformationByHandleEx(h, kFileIdInfo, &info, sizeof info)) {
+    IO_STATUS_BLOCK io {};
+    LARGE_INTEGER index {};
+    if (QueryInformationFile() && QueryInformationFile()(h, &io, &index, sizeof index, kFileInternalInformation) >= 0) {
         id.kind = 1;
-        id.volume = info.volumeSerialNumber;
-        std::memcpy(&id.low, info.fileId, 8);
-        std::memcpy(&id.high, info.fileId + 8, 8);
+        id.volume = volumes.Of(path);
+        id.index = static_cast<uint64_t>(index.QuadPart);
         return id;
     }
     BY_HANDLE_FILE_INFORMATION bh {};
     if (::GetFileInformationByHandle(h, &bh)) {
         id.kind = 2;
         id.volume = bh.dwVolumeSerialNumber;
-        id.low = (static_cast<uint64_t>(bh.nFileIndexHigh) << 32) | bh.nFileIndexLow;
+        id.index = (static_cast<uint64_t>(bh.nFileIndexHigh) << 32) | bh.nFileIndexLow;
     }
     return id;
 }
@@ -145,8 +148,13 @@ std::vector<std::vector<uint32_t>> SplitByBlock(size_t count, size_t n, BlockAt 
 
 class CContentSplitter {
 public:
-    CContentSplitter(const std::vector<std::string>& paths, uint64_t length, ContentStats& stats, ICancelPoll* cancel)
-        : paths_(paths), length_(length), stats_(stats), poller_(cancel) {}
+    CContentSplitter(const std::vector<std::string>& paths, uint64_t length, ContentScan& scan)
+        : paths_(paths),
+          length_(length),
+          stats_(scan.stats),
+          volumes_(scan.volumes),
+          scratch_(scan.scratch),
+          poller_(scan.cancel) {}
 
     enum Outcome { Done, ShortOfHandles, Cancelled };
 
@@ -166,6 +174,8 @@ private:
     const std::vector<std::string>& paths_;
     uint64_t length_;
     ContentStats& stats_;
+    CVolumeSerials& volumes_;
+    CScratch& scratch_;
     Poller poller_;
 };
 
@@ -174,7 +184,7 @@ CContentSplitter::Outcome CContentSplitter::Together(const std::vector<uint32_t>
     const size_t first = static_cast<size_t>(std::min<uint64_t>(length_, kFirstBlock));
     const bool whole = first == length_;
     const size_t stride = first + 1;
-    std::vector<char> blocks(indexes.size() * stride);
+    char* blocks = scratch_.Get(indexes.size() * stride);
     std::vector<Open> files;
     files.reserve(indexes.size());
     std::unordered_set<FileIdentity, IdentityHash> seen;
@@ -195,9 +205,9 @@ CContentSplitter::Outcome CContentSplitter::Together(const std::vector<uint32_t>
             continue;
         }
         ++stats_.filesOpened;
-        FileIdentity id = IdentityOf(h);
+        FileIdentity id = IdentityOf(h, paths_[index], volumes_);
         if ((id.kind != 0 && !seen.insert(id).second) ||
-            !ReadExactly(h, blocks.data() + files.size() * stride, first, whole, stats_)) {
+            !ReadExactly(h, blocks + files.size() * stride, first, whole, stats_)) {
             Close(h);
             continue;
         }
@@ -206,8 +216,8 @@ CContentSplitter::Outcome CContentSplitter::Together(const std::vector<uint32_t>
         files.push_back({h, index});
     }
 
-    auto kinds = SplitByBlock(files.size(), first, [&](uint32_t p) { return blocks.data() + p * stride; });
-    std::vector<char>().swap(blocks);
+    // The blocks are not needed past this split: Follow reads into the same memory.
+    auto kinds = SplitByBlock(files.size(), first, [&](uint32_t p) { return blocks + p * stride; });
     Outcome outcome = Done;
     for (auto& kind : kinds) {
         std::vector<Open> same;
@@ -232,15 +242,16 @@ CContentSplitter::Outcome CContentSplitter::Follow(std::vector<Open> files, uint
     };
     std::vector<Work> pending;
     pending.push_back({std::move(files), offset});
-    std::vector<char> buffer;
     while (!pending.empty()) {
         Work work = std::move(pending.back());
         pending.pop_back();
         // The more files read together, the smaller the block: memory stays within the budget.
         size_t block = std::min(kLargestBlock, std::max(kFirstBlock, kBlockBudget / work.files.size()));
         block -= block % kFirstBlock;
+        uint64_t rest = length_ - work.offset;
+        if (rest < block) block = static_cast<size_t>((rest + kFirstBlock - 1) / kFirstBlock * kFirstBlock);
         const size_t stride = block + 1;
-        if (buffer.size() < work.files.size() * stride) buffer.resize(work.files.size() * stride);
+        char* buffer = scratch_.Get(work.files.size() * stride);
         while (!work.files.empty()) {
             size_t n = static_cast<size_t>(std::min<uint64_t>(block, length_ - work.offset));
             bool last = work.offset + n == length_;
@@ -253,7 +264,7 @@ CContentSplitter::Outcome CContentSplitter::Follow(std::vector<Open> files, uint
                         for (Open& g : w.files) Close(g.h);
                     return Cancelled;
                 }
-                if (ReadExactly(f.h, buffer.data() + alive.size() * stride, n, last, stats_)) {
+                if (ReadExactly(f.h, buffer + alive.size() * stride, n, last, stats_)) {
                     alive.push_back(f);
                     f.h = INVALID_HANDLE_VALUE;
                 } else {
@@ -261,7 +272,7 @@ CContentSplitter::Outcome CContentSplitter::Follow(std::vector<Open> files, uint
                 }
             }
             work.offset += n;
-            auto kinds = SplitByBlock(alive.size(), n, [&](uint32_t p) { return buffer.data() + p * stride; });
+            auto kinds = SplitByBlock(alive.size(), n, [&](uint32_t p) { return buffer + p * stride; });
             work.files.clear();
             for (auto& kind : kinds) {
                 std::vector<Open> same;
@@ -295,7 +306,7 @@ CContentSplitter::Outcome CContentSplitter::InTurn(const std::vector<uint32_t>& 
         HANDLE h = OpenForContents(paths_[index]);
         if (h == INVALID_HANDLE_VALUE) continue;
         ++stats_.filesOpened;
-        FileIdentity id = IdentityOf(h);
+        FileIdentity id = IdentityOf(h, paths_[index], volumes_);
         bool ok = id.kind == 0 || seen.insert(id).second;
         uint32_t crc = kCrc32Start;
         for (uint64_t at = 0; ok && at < length_;) {
@@ -336,17 +347,34 @@ CContentSplitter::Outcome CContentSplitter::InTurn(const std::vector<uint32_t>& 
 
 }  // namespace
 
+uint32_t CVolumeSerials::Of(const std::string& path) {
+    // The root: "X:\" for a drive, "\\server\share\" for a share.
+    std::string root;
+    if (path.size() >= 2 && path[1] == ':') {
+        root = path.substr(0, 2) + "\\";
+    } else if (path.compare(0, 2, "\\\\") == 0) {
+        size_t share = path.find('\\', 2);
+        size_t end = share == std::string::npos ? std::string::npos : path.find('\\', share + 1);
+        root = path.substr(0, end == std::string::npos ? path.size() : end) + "\\";
+    }
+    for (const auto& k : known_)
+        if (::lstrcmpiA(k.first.c_str(), root.c_str()) == 0) return k.second;
+    DWORD serial = 0;
+    if (!root.empty()) ::GetVolumeInformationA(root.c_str(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0);
+    known_.push_back({root, serial});
+    return serial;
+}
+
 std::vector<std::vector<uint32_t>> SplitByContents(const std::vector<std::string>& paths, uint64_t length,
-                                                   ContentStats* stats, ICancelPoll* cancel, bool* cancelled) {
-    ContentStats local;
-    ContentStats& s = stats ? *stats : local;
-    if (cancelled) *cancelled = false;
+                                                   ContentScan* scan) {
+    ContentScan local;
+    ContentScan& s = scan ? *scan : local;
     std::vector<std::vector<uint32_t>> sets;
-    if (paths.size() < 2 || length == 0) return sets;
+    if (paths.size() < 2 || length == 0 || s.cancelled) return sets;
     std::vector<uint32_t> all(paths.size());
     for (uint32_t i = 0; i < all.size(); ++i) all[i] = i;
 
-    CContentSplitter splitter(paths, length, s, cancel);
+    CContentSplitter splitter(paths, length, s);
     CContentSplitter::Outcome outcome = CContentSplitter::ShortOfHandles;
     if (paths.size() <= kMaxOpenFiles) outcome = splitter.Together(all, sets);
     if (outcome == CContentSplitter::ShortOfHandles) {
@@ -354,7 +382,7 @@ std::vector<std::vector<uint32_t>> SplitByContents(const std::vector<std::string
         outcome = splitter.InTurn(all, sets);
     }
     if (outcome == CContentSplitter::Cancelled) {
-        if (cancelled) *cancelled = true;
+        s.cancelled = true;
         sets.clear();
     }
     std::sort(sets.begin(), sets.end(),
@@ -362,7 +390,9 @@ std::vector<std::vector<uint32_t>> SplitByContents(const std::vector<std::string
     return sets;
 }
 
-std::vector<uint32_t> DistinctFiles(const std::vector<std::string>& paths, uint64_t length) {
+std::vector<uint32_t> DistinctFiles(const std::vector<std::string>& paths, uint64_t length, ContentScan* scan) {
+    ContentScan local;
+    ContentScan& s = scan ? *scan : local;
     std::vector<uint32_t> kept;
     std::unordered_set<FileIdentity, IdentityHash> seen;
     for (uint32_t i = 0; i < paths.size(); ++i) {
@@ -371,7 +401,7 @@ std::vector<uint32_t> DistinctFiles(const std::vector<std::string>& paths, uint6
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (h == INVALID_HANDLE_VALUE) continue;
-        FileIdentity id = IdentityOf(h);
+        FileIdentity id = IdentityOf(h, paths[i], s.volumes);
         LARGE_INTEGER size {};
         bool sameLength = ::GetFileSizeEx(h, &size) && static_cast<uint64_t>(size.QuadPart) == length;
         ::CloseHandle(h);
@@ -388,5 +418,11 @@ bool SameContents(const std::string& a, const std::string& b, ContentStats* stat
     uint64_t la = (static_cast<uint64_t>(da.nFileSizeHigh) << 32) | da.nFileSizeLow;
     uint64_t lb = (static_cast<uint64_t>(db.nFileSizeHigh) << 32) | db.nFileSizeLow;
     if (la != lb) return false;
-    return SplitByContents({a, b}, la, stats).size() == 1;
+    ContentScan scan;
+    bool same = SplitByContents({a, b}, la, &scan).size() == 1;
+    if (stats) {
+        stats->bytesRead += scan.stats.bytesRead;
+        stats->filesOpened += scan.stats.filesOpened;
+    }
+    return same;
 }
