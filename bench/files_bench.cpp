@@ -3,8 +3,9 @@
 // Seeds E:\KelvoBench with `files` files in folders of `files-per-folder`, three levels deep
 // (one in ten with a junk ending, one in eleven empty), then, interleaved for `rounds` rounds:
 // a raw loop of FindFirstFileA/FindNextFileA over the tree (the least any walk costs), the
-// shared folder walker, and the unneeded files scan's drive walk with the zero-length rule on.
-// Prints each round, the medians and the ratios to the raw loop, and the peak memory.
+// shared folder walker, the unneeded files scan's drive walk with the zero-length rule on, and
+// the in-use test (an exclusive open and close) of the listed files alone, which the scan cannot
+// do without. Prints each round, the medians and the ratios to the raw loop, and the peak memory.
 #include "bench_support.h"
 #include "files/junk.h"
 #include "files/walker.h"
@@ -97,7 +98,7 @@ int main(int argc, char** argv) {
     QuietStatus status;
     FileToolSettings settings;
     settings.findZeroLength = true;
-    std::vector<double> raws, walks, junks;
+    std::vector<double> raws, walks, junks, tests;
     for (int round = 1; round <= rounds; ++round) {
         long rawFiles = 0;
         LARGE_INTEGER a = Now();
@@ -115,17 +116,25 @@ int main(int argc, char** argv) {
         scan.WalkJunkFolder(root);
         LARGE_INTEGER f = Now();
 
+        // The in-use test alone, on the files listed: one open and close each.
+        LARGE_INTEGER g = Now();
+        for (const auto& row : list.rows) CanOpenExclusively(row[1]);
+        LARGE_INTEGER h = Now();
+
         raws.push_back(Seconds(a, b));
         walks.push_back(Seconds(c, d));
         junks.push_back(Seconds(e, f));
+        tests.push_back(Seconds(g, h));
         std::printf("round %d: raw walk %.3f s (%ld files); folder walker %.3f s (%ld files); unneeded files %.3f s "
-                    "(%d listed, %llu bytes)\n",
+                    "(%d listed, %llu bytes); the in-use test of the listed files alone %.3f s\n",
                     round, raws.back(), rawFiles, walks.back(), walker.files, junks.back(), list.Count(),
-                    static_cast<unsigned long long>(scan.junkTotalBytes));
+                    static_cast<unsigned long long>(scan.junkTotalBytes), tests.back());
     }
     double raw = Median(raws);
-    std::printf("median: raw walk %.3f s; folder walker %.3f s (%.2fx); unneeded files %.3f s (%.2fx the raw walk)\n",
-                raw, Median(walks), Median(walks) / raw, Median(junks), Median(junks) / raw);
+    std::printf("median: raw walk %.3f s; folder walker %.3f s (%.2fx); unneeded files %.3f s (%.2fx the raw walk); "
+                "in-use test alone %.3f s (raw walk and in-use test together %.2fx the raw walk)\n",
+                raw, Median(walks), Median(walks) / raw, Median(junks), Median(junks) / raw, Median(tests),
+                (raw + Median(tests)) / raw);
     PrintPeakMemory();
 
     RemoveTree(root);

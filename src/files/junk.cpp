@@ -46,12 +46,26 @@ std::vector<JunkEnding> LoadJunkEndings(FileToolSettings& settings) {
     return ParseJunkEndings(settings.junkEndings);
 }
 
-bool IsJunkName(const std::string& fullPath, const std::vector<JunkEnding>& endings) {
+CJunkEndings::CJunkEndings(const std::vector<JunkEnding>& endings) {
     for (const JunkEnding& e : endings) {
         if (!SameText(e.flag, "E") || e.ending.empty()) continue;
-        size_t n = e.ending.size();
-        std::string tail = fullPath.size() > n ? fullPath.substr(fullPath.size() - n) : fullPath;
-        if (!SameTextMb(tail, e.ending)) continue;
+        unsigned char last = static_cast<unsigned char>(e.ending.back());
+        inForce_.push_back({e.ending, static_cast<unsigned char>(last < 0x80 ? ::tolower(last) : last), last < 0x80});
+    }
+}
+
+bool CJunkEndings::Matches(const std::string& fullPath) const {
+    const unsigned char last = fullPath.empty() ? 0 : static_cast<unsigned char>(fullPath.back());
+    const unsigned char lastFolded = static_cast<unsigned char>(last < 0x80 ? ::tolower(last) : last);
+    for (const Piece& e : inForce_) {
+        // An ending longer than the path never equals it. Most names end otherwise than every
+        // ending: the last character, when both are plain ASCII, tells without a comparison.
+        size_t n = e.text.size();
+        if (fullPath.size() < n) continue;
+        if (e.lastAscii && last < 0x80 && lastFolded != e.lastFolded) continue;
+        if (::_mbsicmp(reinterpret_cast<const unsigned char*>(fullPath.c_str() + fullPath.size() - n),
+                       reinterpret_cast<const unsigned char*>(e.text.c_str())) != 0)
+            continue;
         std::string upper = ToUpper(fullPath);
         if (!EndsWith(upper, ".LOG")) return true;
         bool setupLog = false;
@@ -60,6 +74,10 @@ bool IsJunkName(const std::string& fullPath, const std::vector<JunkEnding>& endi
         if (!setupLog) return true;
     }
     return false;
+}
+
+bool IsJunkName(const std::string& fullPath, const std::vector<JunkEnding>& endings) {
+    return CJunkEndings(endings).Matches(fullPath);
 }
 
 std::string JunkSizeText(uint64_t length) {
@@ -76,7 +94,7 @@ bool CanOpenExclusively(const std::string& path) {
 
 CJunkScan::CJunkScan(IResultList& list, ICancelPoll& cancel, IStatusSink& status, const FileToolSettings& settings,
                      std::vector<JunkEnding> endings)
-    : CFolderWalker(&cancel, &status), list_(list), settings_(settings), endings_(std::move(endings)) {
+    : CFolderWalker(&cancel, &status), list_(list), settings_(settings), endings_(endings) {
     SetExcludedFolders(&settings_.excludedFolders);
 }
 
@@ -89,18 +107,21 @@ bool CJunkScan::SkipDirectory(const WalkEntry& entry) {
     return IsSystemAndHidden(entry.attributes) && _strnicmp(entry.name.c_str(), "FOUND.", 6) != 0;
 }
 
-bool CJunkScan::MatchesRules(const WalkEntry& file, bool sendToTest) const {
-    if (IsJunkName(file.fullPath, endings_)) return true;
+bool CJunkScan::MatchesRules(const WalkEntry& file) {
+    if (endings_.Matches(file.fullPath)) return true;
     if (!settings_.findZeroLength || file.length != 0) return false;
-    if (!sendToTest) return true;
-    // Empty files in SendTo are its menu entries, not junk.
-    size_t slash = file.fullPath.rfind('\\');
-    std::string folder = file.fullPath.substr(0, slash == std::string::npos ? 0 : slash);
-    return ToUpper(folder).find("SENDTO") == std::string::npos;
+    // Empty files in SendTo are its menu entries, not junk. The folder is looked at once.
+    size_t folderLength = file.fullPath.size() - file.name.size() - 1;
+    if (folderLength != sendToFolder_.size() || file.fullPath.compare(0, folderLength, sendToFolder_) != 0) {
+        sendToFolder_.assign(file.fullPath, 0, folderLength);
+        inSendTo_ = ToUpper(sendToFolder_).find("SENDTO") != std::string::npos;
+    }
+    return !inSendTo_;
 }
 
 void CJunkScan::OnFile(const WalkEntry& file) {
-    if (MatchesRules(file, true)) AddIfFree(file);
+    // Each file is met once by the drive walk: no need to look for it among the rows.
+    if (MatchesRules(file) && CanOpenExclusively(file.fullPath)) AddJunkRow(file);
 }
 
 bool CJunkScan::Listed(const std::string& fullPath) const { return listedUpper_.count(ToUpper(fullPath)) != 0; }

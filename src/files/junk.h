@@ -34,6 +34,22 @@ std::vector<JunkEnding> LoadJunkEndings(FileToolSettings& settings);
 // "REMOVE", "DEPLOY" or "SETUP" anywhere is never junk by its ending (setup logs are kept).
 bool IsJunkName(const std::string& fullPath, const std::vector<JunkEnding>& endings);
 
+// The endings in force, prepared once for the many names of a walk.
+class CJunkEndings {
+public:
+    explicit CJunkEndings(const std::vector<JunkEnding>& endings);
+    // The ending rule of IsJunkName.
+    bool Matches(const std::string& fullPath) const;
+
+private:
+    struct Piece {
+        std::string text;
+        unsigned char lastFolded;  // the last byte, lower case when ASCII
+        bool lastAscii;
+    };
+    std::vector<Piece> inForce_;
+};
+
 // The column-2 text of a row: the length in KB, rounded up ("0 KB" for an empty file).
 std::string JunkSizeText(uint64_t length);
 
@@ -64,14 +80,17 @@ protected:
     void OnFile(const WalkEntry& entry) override;
 
 private:
-    bool MatchesRules(const WalkEntry& file, bool sendToTest) const;
+    bool MatchesRules(const WalkEntry& file);
     bool Listed(const std::string& fullPath) const;
     void AddIfFree(const WalkEntry& file);
 
     IResultList& list_;
     const FileToolSettings& settings_;
-    std::vector<JunkEnding> endings_;
+    CJunkEndings endings_;
     std::set<std::string> listedUpper_;  // full paths already listed, upper case
+    // The folder of the last empty file met, and whether its path holds "SENDTO".
+    std::string sendToFolder_;
+    bool inSendTo_ = false;
 };
 
 // The temporary folders the scan empties: GetTempPathA's folder (unless it is the Windows
