@@ -161,7 +161,7 @@ bool CDuplicateFinder::CreateListFile() { return list_.Create(DuplicateListPath(
 DuplicateScanOutcome CDuplicateFinder::ScanDuplicates() {
     LoadExcludedFolders(settings_.excludedFolders);
     skippedTypes_ = {"DLL", "LNK", "SYS"};
-    if (settings_.onlyListedTypes) endings_ = LoadDuplicateEndings(settings_);
+    if (settings_.onlyListedTypes) endings_ = CEndingsInForce(LoadDuplicateEndings(settings_));
 
     rows_.DeleteAllRows();
     groupOffsets_.clear();
@@ -338,7 +338,7 @@ bool CDuplicateFinder::NameActsOnTheFile(const WalkEntry& entry, const std::stri
 void CDuplicateFinder::OnFile(const WalkEntry& entry) {
     ++filesVisited;
     if (settings_.onlyListedTypes) {
-        if (!MatchesDuplicateEnding(entry.fullPath, endings_)) return;
+        if (!endings_.Matches(entry.fullPath)) return;
     } else if (entry.name.size() >= 3) {
         std::string last3 = entry.name.substr(entry.name.size() - 3);
         for (const std::string& type : skippedTypes_)

@@ -151,7 +151,7 @@ private:
     FileToolSettings& settings_;
     std::string listFolder_;
     CDupListFile list_;
-    std::vector<DuplicateEnding> endings_;
+    CEndingsInForce endings_;
     std::vector<std::string> skippedTypes_;
 
     // The records of the drive being walked, packed as they go to the file, and their index.

@@ -46,38 +46,19 @@ std::vector<JunkEnding> LoadJunkEndings(FileToolSettings& settings) {
     return ParseJunkEndings(settings.junkEndings);
 }
 
-CJunkEndings::CJunkEndings(const std::vector<JunkEnding>& endings) {
-    for (const JunkEnding& e : endings) {
-        if (!SameText(e.flag, "E") || e.ending.empty()) continue;
-        unsigned char last = static_cast<unsigned char>(e.ending.back());
-        inForce_.push_back({e.ending, static_cast<unsigned char>(last < 0x80 ? ::tolower(last) : last), last < 0x80});
-    }
-}
-
-bool CJunkEndings::Matches(const std::string& fullPath) const {
-    const unsigned char last = fullPath.empty() ? 0 : static_cast<unsigned char>(fullPath.back());
-    const unsigned char lastFolded = static_cast<unsigned char>(last < 0x80 ? ::tolower(last) : last);
-    for (const Piece& e : inForce_) {
-        // An ending longer than the path never equals it. Most names end otherwise than every
-        // ending: the last character, when both are plain ASCII, tells without a comparison.
-        size_t n = e.text.size();
-        if (fullPath.size() < n) continue;
-        if (e.lastAscii && last < 0x80 && lastFolded != e.lastFolded) continue;
-        if (::_mbsicmp(reinterpret_cast<const unsigned char*>(fullPath.c_str() + fullPath.size() - n),
-                       reinterpret_cast<const unsigned char*>(e.text.c_str())) != 0)
-            continue;
-        std::string upper = ToUpper(fullPath);
-        if (!EndsWith(upper, ".LOG")) return true;
-        bool setupLog = false;
-        for (const char* word : kSetupWords)
-            if (upper.find(word) != std::string::npos) setupLog = true;
-        if (!setupLog) return true;
-    }
+namespace {
+// Setup logs are kept: a path that ends in ".LOG" and holds one of the words anywhere.
+bool IsSetupLog(const std::string& fullPath) {
+    std::string upper = ToUpper(fullPath);
+    if (!EndsWith(upper, ".LOG")) return false;
+    for (const char* word : kSetupWords)
+        if (upper.find(word) != std::string::npos) return true;
     return false;
 }
+}  // namespace
 
 bool IsJunkName(const std::string& fullPath, const std::vector<JunkEnding>& endings) {
-    return CJunkEndings(endings).Matches(fullPath);
+    return CEndingsInForce(endings).Matches(fullPath) && !IsSetupLog(fullPath);
 }
 
 std::string JunkSizeText(uint64_t length) {
@@ -108,7 +89,7 @@ bool CJunkScan::SkipDirectory(const WalkEntry& entry) {
 }
 
 bool CJunkScan::MatchesRules(const WalkEntry& file) {
-    if (endings_.Matches(file.fullPath)) return true;
+    if (endings_.Matches(file.fullPath) && !IsSetupLog(file.fullPath)) return true;
     if (!settings_.findZeroLength || file.length != 0) return false;
     // Empty files in SendTo are its menu entries, not junk. The folder is looked at once.
     size_t folderLength = file.fullPath.size() - file.name.size() - 1;

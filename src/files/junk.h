@@ -34,22 +34,6 @@ std::vector<JunkEnding> LoadJunkEndings(FileToolSettings& settings);
 // "REMOVE", "DEPLOY" or "SETUP" anywhere is never junk by its ending (setup logs are kept).
 bool IsJunkName(const std::string& fullPath, const std::vector<JunkEnding>& endings);
 
-// The endings in force, prepared once for the many names of a walk.
-class CJunkEndings {
-public:
-    explicit CJunkEndings(const std::vector<JunkEnding>& endings);
-    // The ending rule of IsJunkName.
-    bool Matches(const std::string& fullPath) const;
-
-private:
-    struct Piece {
-        std::string text;
-        unsigned char lastFolded;  // the last byte, lower case when ASCII
-        bool lastAscii;
-    };
-    std::vector<Piece> inForce_;
-};
-
 // The column-2 text of a row: the length in KB, rounded up ("0 KB" for an empty file).
 std::string JunkSizeText(uint64_t length);
 
@@ -86,7 +70,7 @@ private:
 
     IResultList& list_;
     const FileToolSettings& settings_;
-    CJunkEndings endings_;
+    CEndingsInForce endings_;
     std::set<std::string> listedUpper_;  // full paths already listed, upper case
     // The folder of the last empty file met, and whether its path holds "SENDTO".
     std::string sendToFolder_;
