@@ -411,6 +411,24 @@ TEST(DuplicateContents, LockStepCrcOfTwoFiles) {
     EXPECT_TRUE(SameContents(a, b));
 }
 
+TEST(DuplicateContents, SetsTooLargeToHoldOpenAreSplitAlike) {
+    ScratchTree t("dupsets");
+    std::string a = Pattern(9000, 40), b = Pattern(9000, 41), twin = CrcTwin(a, 5000);
+    std::vector<std::string> paths;
+    for (const std::string* data : {&a, &b, &a, &twin, &b, &a}) {
+        paths.push_back(t / ("f" + std::to_string(paths.size())));
+        WriteFileText(paths.back(), *data);
+    }
+    paths.push_back(t / "link");
+    ASSERT_TRUE(::CreateHardLinkA(paths.back().c_str(), paths[0].c_str(), nullptr));
+    std::vector<std::vector<uint32_t>> expected = {{0, 2, 5}, {1, 4}};
+    for (size_t maxOpen : {size_t(4096), size_t(2)}) {
+        ContentScan scan;
+        scan.maxOpenFiles = maxOpen;
+        EXPECT_EQ(expected, SplitByContents(paths, 9000, &scan)) << "at most " << maxOpen << " files open";
+    }
+}
+
 // ---- whole scans ----
 
 TEST(DuplicateScan, TwoCopiesInDifferentFoldersMakeOneGroupAfterASeparator) {

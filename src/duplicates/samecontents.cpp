@@ -376,7 +376,7 @@ std::vector<std::vector<uint32_t>> SplitByContents(const std::vector<std::string
 
     CContentSplitter splitter(paths, length, s);
     CContentSplitter::Outcome outcome = CContentSplitter::ShortOfHandles;
-    if (paths.size() <= kMaxOpenFiles) outcome = splitter.Together(all, sets);
+    if (paths.size() <= s.maxOpenFiles) outcome = splitter.Together(all, sets);
     if (outcome == CContentSplitter::ShortOfHandles) {
         sets.clear();
         outcome = splitter.InTurn(all, sets);

@@ -54,12 +54,11 @@ struct ContentScan {
     bool cancelled = false;
     CVolumeSerials volumes;
     CScratch scratch;
+    // At most this many files are held open at once. A larger set of files of one length is
+    // read through once, one file at a time, for a CRC-32 of each, and the files whose CRCs
+    // agree are then compared byte for byte, two at a time: read a second time.
+    size_t maxOpenFiles = 4096;
 };
-
-// At most this many files are held open at once. A larger set of files (of one length and one
-// first block) is read through once for a CRC-32 of each file, and the files whose CRCs agree
-// are then compared with one another a second time, byte for byte.
-constexpr size_t kMaxOpenFiles = 4096;
 
 // Splits `paths`, files of `length` bytes, into sets of files with the same contents. Answers
 // the sets of two or more, each as indexes into `paths` in ascending order, the sets ordered by
