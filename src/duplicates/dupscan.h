@@ -1,13 +1,16 @@
 // The duplicate file finder: files of equal length on the selected fixed drives that also
-// match, as the user chose, by name, by last-write time and by the CRC-32 of their contents,
-// listed in groups.
+// match, as the user chose, by name, by last-write time and by their contents, listed in
+// groups. A group is a set of files that match one another in every test chosen (each test is
+// an equality, so every file is in one set at most); sets of one file are not listed.
 //
 // Two passes keep memory small however many files the drives hold. The walk records every
 // candidate file of one drive in memory, sorts that drive's records (longest first, then by
 // name) and appends them to the list file "duplist"; only the position and count of each drive's
-// run stay in memory. The grouping merges the sorted runs, reading each record once, and forms
-// the groups as the records come by; the list's rows hold only indexes into `groupOffsets`, and
-// their names and paths are read back from "duplist" when the list draws them.
+// run stay in memory, with the name each file is opened by. The grouping merges the sorted
+// runs, reading each record once; the records of one length (and one name) are split by the
+// tests together, the contents last (samecontents.h: each file read at most once, the bytes
+// compared). The list's rows hold only indexes into `groupOffsets`, and their names and paths
+// are read back from "duplist" when the list draws them.
 #pragma once
 
 #include "app/services.h"
