@@ -389,9 +389,7 @@ TEST(DuplicateContents, LockStepCrcOfTwoFiles) {
     EXPECT_TRUE(SameContents(a, b, &read));
     EXPECT_EQ(2ull * data.size(), read.bytesRead) << "each file read once";
     EXPECT_FALSE(SameContents(a, c));
-    read = ContentStats();
-    EXPECT_FALSE(SameContents(a, d, &read));
-    EXPECT_EQ(2ull * 4096, read.bytesRead) << "told apart by the first block, and read no further";
+    EXPECT_FALSE(SameContents(a, d));
     EXPECT_FALSE(SameContents(a, e)) << "a file that ends early is not a copy of a longer one";
     EXPECT_FALSE(SameContents(e, a));
     EXPECT_FALSE(SameContents(a, t / "missing.bin"));
@@ -913,8 +911,9 @@ TEST(DuplicateScan, SameLengthFilesThatDifferOnlyAtTheEndAreReadOnceAndNotListed
         data.back() = static_cast<char>(i);
         WriteFileText(t / ("d" + std::to_string(i) + "\\TRACK.WAV"), data);
     }
-    // Files whose first blocks differ are read no further than that block.
-    std::string clip = Pattern(12000, 131);
+    // Files too large to be read whole at once, whose first blocks differ, are read no
+    // further than that block.
+    std::string clip = Pattern(3000000, 131);
     for (int i = 0; i < 10; ++i) {
         t.Dir("e" + std::to_string(i));
         clip[0] = static_cast<char>(i);

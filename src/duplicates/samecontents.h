@@ -1,8 +1,8 @@
 // Which files of one length hold the same bytes. Every file is read at most once in full: the
-// files are opened together and read in lock step, the first 4 KiB first, then block by block,
-// and after every block they are split by its contents (a CRC-32 to sort them, then a
-// byte-for-byte comparison), so a file whose block matches no other's is closed there and read
-// no further. Two files are called the same only when every byte was compared.
+// files are opened together and read in lock step, the first 4 KiB first (small files whole),
+// then block by block, and after every block they are split by its contents (a CRC-32 to sort
+// them, then a byte-for-byte comparison), so a file whose block matches no other's is closed
+// there and read no further. Two files are called the same only when every byte was compared.
 //
 // One file reached by two paths (a hard link, a folder reached twice) is the same file, not a
 // copy of itself: only the first path is kept.
