@@ -847,6 +847,30 @@ TEST(DuplicateScan, CompareRecordsOrdersByLengthThenName) {
     EXPECT_EQ(0, finder.CompareRecords(abc, abcUpper)) << "names without extension, case ignored";
 }
 
+TEST(DuplicateScan, CopiesOnSeveralDrivesMeetInOneGroup) {
+    // Each root stands for a drive: its records are sorted and written apart, and the grouping
+    // merges the drives' runs.
+    ScratchTree t("dupdrives");
+    std::string data = Pattern(4321, 170);
+    std::vector<std::string> roots, copies;
+    for (int d = 0; d < 5; ++d) {
+        roots.push_back(t.Dir("drive" + std::to_string(d)));
+        for (char c = 'A'; c <= 'H'; ++c) {
+            std::string name = std::string(1, c) + ".MP3";
+            if (c == 'D') {
+                copies.push_back(t / ("drive" + std::to_string(d) + "\\" + name));
+                WriteFileText(copies.back(), data);
+            } else {
+                WriteFileText(t / ("drive" + std::to_string(d) + "\\" + name), Pattern(4321, 180 + d * 10 + c));
+            }
+        }
+    }
+    DupScan scan("drives");
+    scan.Run(roots);
+    EXPECT_EQ((std::multiset<std::set<std::string>> {Set({copies[0], copies[1], copies[2], copies[3], copies[4]})}),
+              scan.GroupSets());
+}
+
 TEST(DuplicateScan, EqualCrcIsNotEqualContents) {
     // Five bytes differ and the CRC-32 agrees: in a file of one block, and in the block after
     // the first of a longer file.

@@ -94,9 +94,18 @@ public:
     }
 
     bool Next(DuplicateRecord& record, uint32_t& position, uint32_t& number) {
+        // Keys are taken from the records as they stand: a key kept with a reader would point
+        // into memory that moves when the readers do.
         Reader* best = nullptr;
-        for (Reader& r : readers_)
-            if (r.live && (!best || CompareKeys(r.key, best->key) < 0)) best = &r;
+        SortKey bestKey {};
+        for (Reader& r : readers_) {
+            if (!r.live) continue;
+            SortKey key = KeyOf(r.head);
+            if (!best || CompareKeys(key, bestKey) < 0) {
+                best = &r;
+                bestKey = key;
+            }
+        }
         if (!best) return false;
         record = best->head;
         position = best->headPosition;
@@ -116,7 +125,6 @@ private:
         uint32_t headPosition = 0;
         uint32_t headNumber = 0;
         uint32_t next = 0;
-        SortKey key {};
         bool live = false;
     };
 
@@ -136,7 +144,6 @@ private:
         r.headNumber = r.next++;
         r.used += r.head.DiskSize();
         --r.remaining;
-        r.key = KeyOf(r.head);
         return true;
     }
 
