@@ -11,6 +11,9 @@
 
 namespace {
 
+// The longest name the "A" calls are sure to give whole.
+constexpr size_t kLongestWholeName = 250;
+
 // The part of a short path that the sort and the name test look at.
 struct NameParts {
     const char* name;    // the file name with its extension
@@ -369,9 +372,11 @@ void CDuplicateFinder::OnFile(const WalkEntry& entry) {
     if (shortPath.size() >= MAX_PATH) return;
     DuplicateRecord record;
     if (!MakeDuplicateRecord(shortPath, entry.length, entry.lastWrite, record)) return;
-    // Where names come back altered the long name may name another file; the short path is
-    // sure to name this one.
-    AddRecord(record, utf8Names_ ? entry.name : std::string());
+    // Where names come back altered the long name may name another file, and a name that
+    // fills the "A" calls' buffer may have been cut short (255 bytes are 85 characters in
+    // UTF-8): the short path is sure to name this one.
+    bool whole = utf8Names_ && entry.name.size() < kLongestWholeName;
+    AddRecord(record, whole ? entry.name : std::string());
 }
 
 void CDuplicateFinder::AddRecord(const DuplicateRecord& record, const std::string& openName) {
