@@ -994,30 +994,24 @@ TEST(DuplicateScan, NamesInAnyLanguage) {
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), shownNames);
 }
 
-TEST(DuplicateNames, WhereNamesComeBackAlteredOnlyNamesThatNameTheFileAreRecorded) {
-    const UINT ansi = 1252;
-    // As a Windows with code page 1252 gives "Ωmega.mp3" to the "A" calls: fitted to
-    // "Omega.mp3", beside a real "Omega.mp3".
-    std::vector<WideFolderEntry> withAlias = {{L"Ωmega.mp3", L"_MEGA~1.MP3"}, {L"Omega.mp3", L""}, {L"plain.mp3", L""}};
-    std::vector<WideFolderEntry> withoutAliases = {{L"Ωmega.mp3", L""}, {L"Omega.mp3", L""}, {L"plain.mp3", L""}};
-    std::vector<WideFolderEntry> clean = {{L"Omega.mp3", L""}, {L"Long name.mp3", L"LONGNA~1.MP3"}};
+TEST(DuplicateNames, APathNamesTheFileMetOnlyWithItsLengthAndTime) {
+    // Where names come back altered, the record's path is checked against the file the walk met.
+    ScratchTree t("dupnamed");
+    std::string path = t.File("TUNE.MP3", 700);
+    SetWriteTime(path, 0x01D0000000000005ull);
+    FILETIME time {0x00000005u, 0x01D00000u};
+    FILETIME other {0x00000006u, 0x01D00000u};
     struct Case {
         const char* what;
-        const char* name;
-        const char* alias;
-        const std::vector<WideFolderEntry>& folder;
-        bool recorded;
+        std::string path;
+        uint64_t length;
+        FILETIME time;
+        bool names;
     } cases[] = {
-        {"altered, by its alias", "Omega.mp3", "_MEGA~1.MP3", withAlias, true},
-        {"the real one beside it", "Omega.mp3", "", withAlias, true},
-        {"a name no file has", "?mega.mp3", "", withAlias, false},
-        {"an alias no file has", "Omega.mp3", "OMEGA~9.MP3", withAlias, false},
-        {"altered, no alias to tell the two apart", "Omega.mp3", "", withoutAliases, false},
-        {"another file of that folder", "plain.mp3", "", withoutAliases, true},
-        {"a folder with no altered name", "Omega.mp3", "", clean, true},
+        {"the file met", path, 700, time, true},
+        {"another length", path, 701, time, false},
+        {"another time", path, 700, other, false},
+        {"no such file", t / "TUNE2.MP3", 700, time, false},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(c.recorded, NameCanBeRecorded(c.name, c.alias, c.folder, ansi)) << c.what;
-    // UTF-8 carries every name.
-    EXPECT_TRUE(NameCanBeRecorded(u8"Ωmega.mp3", "", withoutAliases, CP_UTF8));
+    for (const Case& c : cases) EXPECT_EQ(c.names, PathNamesTheFile(c.path, c.length, c.time, 1252)) << c.what;
 }

@@ -63,6 +63,13 @@ int CompareKeys(const SortKey& a, const SortKey& b) {
 
 }  // namespace
 
+bool PathNamesTheFile(const std::string& path, uint64_t length, const FILETIME& lastWrite, UINT codePage) {
+    WIN32_FILE_ATTRIBUTE_DATA data {};
+    if (!::GetFileAttributesExW(WideName(path, codePage).c_str(), GetFileExInfoStandard, &data)) return false;
+    uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return size == length && ::CompareFileTime(&data.ftLastWriteTime, &lastWrite) == 0;
+}
+
 std::string DuplicateListFailureText(const std::string& folder) {
     return "Unable to open " + DuplicateListPath(folder) + ". Cannot continue";
 }
@@ -218,8 +225,6 @@ DuplicateScanOutcome CDuplicateFinder::ScanDuplicates() {
     shortFolderOf_.clear();
     shortFolder_.clear();
     shortFolders_.clear();
-    wideFolderOf_.clear();
-    wideFolder_.clear();
 
     bool listed = walked && FindDuplicateGroups();
     list_.Close();
@@ -261,40 +266,6 @@ bool CDuplicateFinder::IsRecycleBinAtTheTop(const WalkEntry& entry) const {
     return false;
 }
 
-bool NameCanBeRecorded(const std::string& name, const std::string& alias,
-                       const std::vector<WideFolderEntry>& folder, UINT codePage) {
-    std::string narrow;
-    bool anyAltered = false;
-    for (const WideFolderEntry& e : folder)
-        if (!NarrowName(e.name, narrow, codePage)) anyAltered = true;
-    if (!anyAltered) return true;
-    // The alias came with the name: when it is one the system keeps, it names this file.
-    if (!alias.empty()) {
-        std::wstring wide = WideName(alias, codePage);
-        for (const WideFolderEntry& e : folder)
-            if (!e.alias.empty() && e.alias == wide) return NarrowName(e.alias, narrow, codePage);
-        return false;
-    }
-    std::wstring wide = WideName(name, codePage);
-    bool real = false;
-    for (const WideFolderEntry& e : folder)
-        if (e.name == wide && NarrowName(e.name, narrow, codePage)) real = true;
-    if (!real) return false;
-    // A real name still, unless an altered name without an alias comes out the same (the
-    // system fits "Ωmega.txt" to "Omega.txt", say, beside a real "Omega.txt").
-    for (const WideFolderEntry& e : folder) {
-        if (!e.alias.empty() || NarrowName(e.name, narrow, codePage)) continue;
-        int n = ::WideCharToMultiByte(codePage, 0, e.name.data(), static_cast<int>(e.name.size()), nullptr, 0,
-                                      nullptr, nullptr);
-        std::string fitted(n > 0 ? n : 0, '\0');
-        if (n > 0)
-            ::WideCharToMultiByte(codePage, 0, e.name.data(), static_cast<int>(e.name.size()), &fitted[0], n, nullptr,
-                                  nullptr);
-        if (fitted == name) return false;
-    }
-    return true;
-}
-
 const std::string& CDuplicateFinder::ShortFolder(const std::string& folder) {
     while (!shortFolders_.empty() && shortFolders_.back().first != folder) shortFolders_.pop_back();
     if (shortFolders_.empty()) {
@@ -327,24 +298,6 @@ void CDuplicateFinder::EnteringFolder(const WalkEntry& entry) {
     shortFolders_.push_back({entry.fullPath, shortForm});
 }
 
-bool CDuplicateFinder::NameActsOnTheFile(const WalkEntry& entry, const std::string& folder) {
-    if (utf8Names_) return true;
-    if (folder != wideFolderOf_) {
-        wideFolderOf_ = folder;
-        wideFolder_.clear();
-        WIN32_FIND_DATAW fd;
-        HANDLE find = ::FindFirstFileW((WideName(folder) + L"\\*.*").c_str(), &fd);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                    wideFolder_.push_back({fd.cFileName, fd.cAlternateFileName});
-            } while (::FindNextFileW(find, &fd));
-            ::FindClose(find);
-        }
-    }
-    return NameCanBeRecorded(entry.name, entry.alternateName, wideFolder_, CP_ACP);
-}
-
 void CDuplicateFinder::OnFile(const WalkEntry& entry) {
     ++filesVisited;
     if (settings_.onlyListedTypes) {
@@ -355,10 +308,6 @@ void CDuplicateFinder::OnFile(const WalkEntry& entry) {
             if (_stricmp(last3.c_str(), type.c_str()) == 0) return;
     }
     size_t folderLength = entry.fullPath.size() - entry.name.size() - 1;
-    if (!utf8Names_ && !NameActsOnTheFile(entry, entry.fullPath.substr(0, folderLength))) {
-        ++namesLeftOut;
-        return;
-    }
     if (folderLength != shortFolderOf_.size() || entry.fullPath.compare(0, folderLength, shortFolderOf_) != 0) {
         shortFolderOf_.assign(entry.fullPath, 0, folderLength);
         shortFolder_ = ShortFolder(shortFolderOf_);
@@ -370,6 +319,12 @@ void CDuplicateFinder::OnFile(const WalkEntry& entry) {
     std::string shortPath = shortFolder_ + "\\" + (entry.alternateName.empty() ? entry.name : entry.alternateName);
     // A short path that does not fit 260 characters is passed over.
     if (shortPath.size() >= MAX_PATH) return;
+    // Where names come back altered ("Ωmega.txt" fitted to "Omega.txt"), a path built from them
+    // may name another file than the one met, or none: such a file is left out.
+    if (!utf8Names_ && !PathNamesTheFile(shortPath, entry.length, entry.lastWrite)) {
+        ++namesLeftOut;
+        return;
+    }
     DuplicateRecord record;
     if (!MakeDuplicateRecord(shortPath, entry.length, entry.lastWrite, record)) return;
     // Where names come back altered the long name may name another file, and a name that

@@ -47,20 +47,9 @@ enum class DuplicateScanOutcome {
 // The message shown when "duplist" cannot be created in `folder`.
 std::string DuplicateListFailureText(const std::string& folder);
 
-// One entry of a folder as the system keeps it: its name and its 8.3 alias (empty when the
-// name is one).
-struct WideFolderEntry {
-    std::wstring name, alias;
-};
-
-// Where the "A" calls do not carry UTF-8 (Windows before 10 version 1903), a name can come back
-// altered: "Ωmega.txt" fitted to "Omega.txt", which may be another file's name. Answers whether
-// the entry the "A" calls gave as `name` and `alias`, in a folder that holds `folder`, can be
-// recorded: always when no name of the folder is altered; else by its alias when it has one the
-// system keeps (the record holds the short path), or by its name when that is its real name and
-// no altered name without an alias comes out the same.
-bool NameCanBeRecorded(const std::string& name, const std::string& alias,
-                       const std::vector<WideFolderEntry>& folder, UINT codePage);
+// Whether `path` (in `codePage`) names a file of `length` bytes last written at `lastWrite`:
+// where names come back altered, the file met by the walk.
+bool PathNamesTheFile(const std::string& path, uint64_t length, const FILETIME& lastWrite, UINT codePage = CP_ACP);
 
 // The sort order of records: the longer file first; of equal lengths the larger file name
 // (without extension, without regard to case) first. Negative when `a` goes first.
@@ -89,7 +78,7 @@ public:
 
     // Files met by the walk that are neither system files nor empty, before the type filter.
     uint32_t filesVisited = 0;
-    // Files left out because this Windows gave their names altered (see NameCanBeRecorded).
+    // Files left out because this Windows gave their names altered (see PathNamesTheFile).
     uint32_t namesLeftOut = 0;
     // Figures of the last scan.
     uint32_t recordsWritten = 0;
@@ -134,7 +123,6 @@ private:
     };
     class RunMerger;
 
-    bool NameActsOnTheFile(const WalkEntry& entry, const std::string& folder);
     bool IsRecycleBinAtTheTop(const WalkEntry& entry) const;
     // The short path of a folder of the walk ("" when it has none that fits), and the note
     // of a folder the walk enters.
@@ -174,9 +162,6 @@ private:
     std::vector<std::pair<std::string, std::string>> shortFolders_;
     // The root being walked ("C:" for a drive).
     std::string walkRoot_;
-    // Whether names reach this process whole; where not, the entries of the last folder
-    // checked, as the system keeps them.
+    // Whether names reach this process whole.
     bool utf8Names_ = true;
-    std::string wideFolderOf_;
-    std::vector<WideFolderEntry> wideFolder_;
 };

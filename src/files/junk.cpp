@@ -88,21 +88,18 @@ bool CJunkScan::SkipDirectory(const WalkEntry& entry) {
     return IsSystemAndHidden(entry.attributes) && _strnicmp(entry.name.c_str(), "FOUND.", 6) != 0;
 }
 
-bool CJunkScan::MatchesRules(const WalkEntry& file) {
+bool CJunkScan::MatchesRules(const WalkEntry& file, bool sendToTest) const {
     if (endings_.Matches(file.fullPath) && !IsSetupLog(file.fullPath)) return true;
     if (!settings_.findZeroLength || file.length != 0) return false;
-    // Empty files in SendTo are its menu entries, not junk. The folder is looked at once.
-    size_t folderLength = file.fullPath.size() - file.name.size() - 1;
-    if (folderLength != sendToFolder_.size() || file.fullPath.compare(0, folderLength, sendToFolder_) != 0) {
-        sendToFolder_.assign(file.fullPath, 0, folderLength);
-        inSendTo_ = ToUpper(sendToFolder_).find("SENDTO") != std::string::npos;
-    }
-    return !inSendTo_;
+    if (!sendToTest) return true;
+    // Empty files in SendTo are its menu entries, not junk.
+    size_t slash = file.fullPath.rfind('\\');
+    std::string folder = file.fullPath.substr(0, slash == std::string::npos ? 0 : slash);
+    return ToUpper(folder).find("SENDTO") == std::string::npos;
 }
 
 void CJunkScan::OnFile(const WalkEntry& file) {
-    // Each file is met once by the drive walk: no need to look for it among the rows.
-    if (MatchesRules(file) && CanOpenExclusively(file.fullPath)) AddJunkRow(file);
+    if (MatchesRules(file, true)) AddIfFree(file);
 }
 
 bool CJunkScan::Listed(const std::string& fullPath) const { return listedUpper_.count(ToUpper(fullPath)) != 0; }

@@ -64,7 +64,7 @@ protected:
     void OnFile(const WalkEntry& entry) override;
 
 private:
-    bool MatchesRules(const WalkEntry& file);
+    bool MatchesRules(const WalkEntry& file, bool sendToTest) const;
     bool Listed(const std::string& fullPath) const;
     void AddIfFree(const WalkEntry& file);
 
@@ -72,9 +72,6 @@ private:
     const FileToolSettings& settings_;
     CEndingsInForce endings_;
     std::set<std::string> listedUpper_;  // full paths already listed, upper case
-    // The folder of the last empty file met, and whether its path holds "SENDTO".
-    std::string sendToFolder_;
-    bool inSendTo_ = false;
 };
 
 // The temporary folders the scan empties: GetTempPathA's folder (unless it is the Windows

@@ -29,8 +29,7 @@ CFolderEnum::~CFolderEnum() {
 bool CFolderEnum::Next(WalkEntry& entry) {
     if (!pending_) return false;
     entry.name = data_.cFileName;
-    // Built in place: the entry is reused from one file to the next, and so is its memory.
-    entry.fullPath.assign(folder_).append(1, '\\').append(entry.name);
+    entry.fullPath = folder_ + "\\" + entry.name;
     entry.attributes = data_.dwFileAttributes;
     entry.length = (static_cast<uint64_t>(data_.nFileSizeHigh) << 32) | data_.nFileSizeLow;
     entry.lastWrite = data_.ftLastWriteTime;
