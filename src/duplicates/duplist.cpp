@@ -1,6 +1,6 @@
 #include "duplicates/duplist.h"
 
-#include "app/codepage.h"
+#include "core/codepage.h"
 
 #include <mbctype.h>
 

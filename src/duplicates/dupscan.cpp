@@ -1,6 +1,6 @@
 #include "duplicates/dupscan.h"
 
-#include "app/codepage.h"
+#include "core/codepage.h"
 #include "duplicates/samecontents.h"
 #include "framework/strings.h"
 

@@ -8,7 +8,7 @@
 // copy of itself: only the first path is kept.
 #pragma once
 
-#include "app/services.h"
+#include "core/services.h"
 
 #include <cstdint>
 #include <memory>
