@@ -1,52 +1,30 @@
-// The machine the tests run on: the drives every file tool relies on, and no way out to the
-// host's own file system.
-#include "files_testkit.h"
+// The machine the tests run on: the drives the file tools rely on, and no way out to the host's own
+// file system (scripts/check-sealed also looks for links out of it once every test has run).
+#include "kit.h"
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
 #include <shellapi.h>
 
-TEST(SandboxMachine, KnownDrivesAndNoHostRoot) {
-    DWORD mask = ::GetLogicalDrives();
-    EXPECT_TRUE(mask & (1 << ('C' - 'A')));
-    EXPECT_TRUE(mask & (1 << ('E' - 'A')));
-    EXPECT_FALSE(mask & (1 << ('Z' - 'A'))) << "the host root must not be reachable";
-    EXPECT_EQ(static_cast<UINT>(DRIVE_FIXED), ::GetDriveTypeA("C:\\"));
-    EXPECT_EQ(static_cast<UINT>(DRIVE_FIXED), ::GetDriveTypeA("E:\\"));
-    EXPECT_EQ(static_cast<UINT>(DRIVE_REMOVABLE), ::GetDriveTypeA("A:\\"));
-    EXPECT_EQ(static_cast<UINT>(DRIVE_CDROM), ::GetDriveTypeA("D:\\"));
-    EXPECT_EQ(static_cast<UINT>(DRIVE_NO_ROOT_DIR), ::GetDriveTypeA("Z:\\"));
-}
-
-TEST(SandboxMachine, ProgramFolderOnDriveC) {
-    char path[MAX_PATH];
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    EXPECT_EQ(0, _strnicmp(path, "C:\\Kelvo Utilities\\", 19)) << path;
-}
-
-// Wine keeps the Recycle Bin in a freedesktop Trash folder on the host; the scripts put that
-// folder inside the machine, so a file recycled here never reaches the host user's own trash.
-TEST(SandboxMachine, RecycleBinInsideTheMachine) {
-    char prefix[MAX_PATH] = {};
-    DWORD n = ::GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH);
-    ASSERT_TRUE(n > 0 && n < MAX_PATH) << "not on a sandbox machine of the scripts";
-    std::string inside = "\\\\?\\unix" + std::string(prefix) + "\\";
-    for (char& c : inside)
-        if (c == '/') c = '\\';
-    std::string trash = filestest::WineTrashFolder();
-    EXPECT_EQ(0, _strnicmp(trash.c_str(), inside.c_str(), inside.size())) << trash << " is not in " << inside;
-
+// Wine keeps the Recycle Bin in the freedesktop Trash folder of XDG_DATA_HOME, which the scripts
+// put inside the machine: a file recycled here never reaches the host user's own trash.
+TEST(SandboxMachine, DrivesAndTheRecycleBinInsideTheMachine) {
+    const std::pair<const char*, UINT> drives[] = {{"A:\\", DRIVE_REMOVABLE}, {"C:\\", DRIVE_FIXED},
+        {"D:\\", DRIVE_CDROM}, {"E:\\", DRIVE_FIXED}, {"Z:\\", DRIVE_NO_ROOT_DIR}};  // no host root
+    for (const auto& [root, type] : drives) EXPECT_EQ(type, ::GetDriveTypeA(root)) << root;
+    char prefix[MAX_PATH] = {}, data[MAX_PATH] = {};
+    ::GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH);
+    ::GetEnvironmentVariableA("XDG_DATA_HOME", data, MAX_PATH);
+    ASSERT_EQ(0u, std::string(data).rfind(std::string(prefix) + "/", 0)) << data << " is not in " << prefix;
+    std::string trash = "\\\\?\\unix" + std::string(data) + "/Trash/", name = "kelvo-sandbox-" + kit::Pid() + ".txt";
+    for (char& c : trash) c = c == '/' ? '\\' : c;
     ScratchDir dir("sandbox-bin");
-    std::string name = "kelvo-sandbox-" + filestest::Pid() + ".txt";
+    const std::string from = dir / name + '\0';
     ASSERT_TRUE(WriteFileText(dir / name, "recycled"));
-    std::string from = dir / name + '\0';
-    SHFILEOPSTRUCTA op {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+    const FILEOP_FLAGS quietly = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+    SHFILEOPSTRUCTA op {nullptr, FO_DELETE, from.c_str(), nullptr, quietly, FALSE, nullptr, nullptr};
     ASSERT_EQ(0, ::SHFileOperationA(&op));
-    EXPECT_FALSE(FileExists(dir / name));
-    EXPECT_TRUE(FileExists(trash + "\\files\\" + name)) << "not recycled into " << trash;
-    filestest::PurgeFromTrash(name);
+    EXPECT_TRUE(!FileExists(dir / name) && FileExists(trash + "files\\" + name)) << "not recycled into " << trash;
+    ::DeleteFileA((trash + "files\\" + name).c_str());
+    ::DeleteFileA((trash + "info\\" + name + ".trashinfo").c_str());
 }
