@@ -6,6 +6,7 @@
 #include "framework/settings.h"
 #include "framework/strings.h"
 #include "kit.h"
+#include "options/optionssheet.h"
 #include "resource.h"
 #include "widgets/progressdlg.h"
 #include "widgets/tipdlg.h"
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 
 namespace {
 
@@ -463,7 +465,7 @@ void ExpectTextsFit(HWND parent, const std::string& where) {
 
 }  // namespace
 
-// The main window, the tip and the progress dialogs at the DPI this program was started at.
+// The main window, its notifier, the Options sheet, the tip and the progress dialogs at the DPI this program was started at.
 TEST(AtThisScale, PicturesAndTextsFit) {
     ASSERT_TRUE(!RequestedDpi() || RequestedDpi() == SystemDpi()) << "the child did not start at the DPI asked for";
     kit::ScratchSettings settings;
@@ -504,6 +506,44 @@ TEST(AtThisScale, PicturesAndTextsFit) {
     for (HWND dialog : {tip.m_hWnd, cancel.m_hWnd, animation.m_hWnd}) ExpectTextsFit(dialog, CWindow(dialog).Text());
     const RECT band = tip.HeadingBand(), need = TextRect(FontOf(tip), " " + LoadStr(IDS_DID_YOU_KNOW), DT_SINGLELINE);
     EXPECT_TRUE(Width(band) == S(232) && Width(need) <= Width(band) && Height(need) <= Height(band));
+
+    // The notifier's longest text, twice over, inside its skin.
+    CTaskbarNotifier& notifier = frame.Notifier();
+    const std::string text = LoadStr(IDS_NOTIFY_UNNEEDED_FILES) + "\n" + LoadStr(IDS_NOTIFY_UNNEEDED_FILES);
+    notifier.ShowText(text, 10, 10000, 10);
+    for (int i = 0; i < 1000 && notifier.state != NotifierState::Waiting; ++i)
+        notifier.Send(WM_TIMER, CTaskbarNotifier::kAppearTimer);
+    const RECT area = notifier.textArea;
+    const RECT words = TextRect(notifier.normalFont, text, notifier.drawFlags & ~(DT_VCENTER | DT_END_ELLIPSIS), Width(area));
+    EXPECT_TRUE(notifier.skinWidth == S(240) && Inside(area, RECT {0, 0, notifier.skinWidth, notifier.skinHeight}) &&
+                Width(words) <= Width(area) && Height(words) <= Height(area));
+    notifier.HideNow();
+
+    // Every page of the Options sheet, one per tick inside its modal loop.
+    FileToolSettings files;
+    bool notify = true, sound = true;
+    COptionsSheet sheet(files, notify, sound, kPageDrives);
+    static std::function<void()> step;
+    int page = 0;
+    step = [&] {
+        HWND h = sheet.Window();
+        if (!h || !PropSheet_GetCurrentPageHwnd(h) || page > kPageKeepList) return;
+        ::SendMessageA(h, PSM_SETCURSEL, page, 0);
+        HWND shown = PropSheet_GetCurrentPageHwnd(h);
+        if (page == kPageRegClean) ::SendMessageA(shown, WM_COMMAND, IDC_ADVANCED, 0);
+        if (page == kPageRegClean) EXPECT_EQ(S(150), ::SendMessageA(::GetDlgItem(shown, IDC_UNDO_LIST), LVM_GETCOLUMNWIDTH, 0, 0));
+        ExpectTextsFit(shown, "page " + std::to_string(page));
+        for (int id : {IDC_DRIVE_LIST, IDC_JUNK_LIST, IDC_EXCLUDE_LIST, IDC_UNDO_LIST, IDC_DUP_LIST})  // the Keep List has no pictures
+            if (HWND list = page == kPageKeepList ? nullptr : ::GetDlgItem(shown, id))
+                EXPECT_EQ(SystemMetricForDpi(SM_CXSMICON, SystemDpi()), IconSize(::SendMessageA(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0)))
+                    << "page " << page;
+        if (++page > kPageKeepList) ExpectTextsFit(h, "sheet"), ::PostMessageA(h, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    };
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 30, [](HWND, UINT, UINT_PTR, DWORD) { if (step) step(); });
+    sheet.DoModal(frame.m_hWnd);
+    ::KillTimer(nullptr, timer);
+    step = nullptr;
+    EXPECT_EQ(kPageKeepList + 1, page);
     ::DestroyWindow(frame.m_hWnd);
     MSG quit;  // the window's end asks the program to end: not this one
     while (::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
