@@ -1,17 +1,21 @@
-// Walk and unneeded-files scan rates on a seeded tree:
-//   scripts/bench files_bench [files=20000] [files-per-folder=50] [root=E:\KelvoBench]
-// Seeds `files` files (one in ten with a junk ending) in folders of `files-per-folder`, three
-// levels deep, then times a plain walk and the junk scan's drive walk over the tree, and prints
-// files per second and the peak memory of the process.
+// The unneeded files scan against a raw walk of the same tree:
+//   scripts/bench files_bench [files=20000] [files-per-folder=50] [rounds=5]
+// Seeds E:\KelvoBench with `files` files in folders of `files-per-folder`, three levels deep
+// (one in ten with a junk ending, one in eleven empty), then, interleaved for `rounds` rounds:
+// a raw loop of FindFirstFileA/FindNextFileA over the tree (the least any walk costs), the
+// shared folder walker, the unneeded files scan's drive walk with the zero-length rule on, and
+// the in-use test (an exclusive open and close) of the listed files alone, which the scan cannot
+// do without. Prints each round, the medians and the ratios to the raw loop, and the peak memory.
 #include "bench_support.h"
 #include "files/junk.h"
 #include "files/walker.h"
 
 #include <windows.h>
-#include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -21,13 +25,9 @@ class CountingWalker : public CFolderWalker {
 public:
     using CFolderWalker::CFolderWalker;
     long files = 0;
-    uint64_t bytes = 0;
 
 protected:
-    void OnFile(const WalkEntry& e) override {
-        ++files;
-        bytes += e.length;
-    }
+    void OnFile(const WalkEntry&) override { ++files; }
 };
 
 long Seed(const std::string& root, long files, int perFolder) {
@@ -58,47 +58,83 @@ long Seed(const std::string& root, long files, int perFolder) {
     return folder;
 }
 
+// The raw walk: what the scan cannot do without.
+void RawWalk(const std::string& folder, long& files) {
+    WIN32_FIND_DATAA fd;
+    HANDLE find = ::FindFirstFileA((folder + "\\*.*").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            ++files;
+        } else if (std::strcmp(fd.cFileName, ".") != 0 && std::strcmp(fd.cFileName, "..") != 0) {
+            RawWalk(folder + "\\" + fd.cFileName, files);
+        }
+    } while (::FindNextFileA(find, &fd));
+    ::FindClose(find);
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     long files = argc > 1 ? std::atol(argv[1]) : 20000;
     int perFolder = argc > 2 ? std::atoi(argv[2]) : 50;
-    std::string root = argc > 3 ? argv[3] : "E:\\KelvoBench";
-    if (files <= 0 || perFolder <= 0) return 2;
+    int rounds = argc > 3 ? std::atoi(argv[3]) : 5;
+    std::string root = "E:\\KelvoBench";
+    if (files <= 0 || perFolder <= 0 || rounds <= 0) return 2;
 
     RemoveTree(root);
     LARGE_INTEGER t0 = Now();
     long folders = Seed(root, files, perFolder);
     LARGE_INTEGER t1 = Now();
-    std::printf("seeded %ld files in %ld leaf folders under %s in %.2f s\n", files, folders, root.c_str(),
+    std::printf("seeded %ld files in %ld leaf folders under %s in %.1f s\n", files, folders, root.c_str(),
                 Seconds(t0, t1));
 
     CountingCancel cancel;
     QuietStatus status;
-    for (int pass = 1; pass <= 2; ++pass) {
-        CountingWalker walker(&cancel, &status);
-        cancel.polls = 0;
-        LARGE_INTEGER a = Now();
-        walker.WalkFolder(root);
-        LARGE_INTEGER b = Now();
-        double s = Seconds(a, b);
-        std::printf("walk   pass %d: %ld files, %lu folders polled, %.3f s, %.0f files/s\n", pass, walker.files,
-                    cancel.polls, s, walker.files / (s > 0 ? s : 1e-9));
-    }
-
     FileToolSettings settings;
     settings.findZeroLength = true;
-    for (int pass = 1; pass <= 2; ++pass) {
+    std::vector<double> raws, walks, junks, tests;
+    for (int round = 1; round <= rounds; ++round) {
+        long rawFiles = 0;
+        LARGE_INTEGER a = Now();
+        RawWalk(root, rawFiles);
+        LARGE_INTEGER b = Now();
+
+        CountingWalker walker(&cancel, &status);
+        LARGE_INTEGER c = Now();
+        walker.WalkFolder(root);
+        LARGE_INTEGER d = Now();
+
         BenchRows list;
         CJunkScan scan(list, cancel, status, settings, DefaultJunkEndings());
-        LARGE_INTEGER a = Now();
+        LARGE_INTEGER e = Now();
         scan.WalkJunkFolder(root);
-        LARGE_INTEGER b = Now();
-        double s = Seconds(a, b);
-        std::printf("junk   pass %d: %ld files walked, %d listed (%llu bytes), %.3f s, %.0f files/s\n", pass, files,
-                    list.Count(), static_cast<unsigned long long>(scan.junkTotalBytes), s, files / (s > 0 ? s : 1e-9));
-    }
+        LARGE_INTEGER f = Now();
 
+        // The in-use test alone, on the files listed: one open and close each.
+        LARGE_INTEGER g = Now();
+        for (const auto& row : list.rows) CanOpenExclusively(row[1]);
+        LARGE_INTEGER h = Now();
+
+        raws.push_back(Seconds(a, b));
+        walks.push_back(Seconds(c, d));
+        junks.push_back(Seconds(e, f));
+        tests.push_back(Seconds(g, h));
+        std::printf("round %d: raw walk %.3f s (%ld files); folder walker %.3f s (%ld files); unneeded files %.3f s "
+                    "(%d listed, %llu bytes); the in-use test of the listed files alone %.3f s\n",
+                    round, raws.back(), rawFiles, walks.back(), walker.files, junks.back(), list.Count(),
+                    static_cast<unsigned long long>(scan.junkTotalBytes), tests.back());
+    }
+    double raw = Median(raws);
+    std::printf("median: raw walk %.3f s; folder walker %.3f s (%.2fx); unneeded files %.3f s (%.2fx the raw walk); "
+                "in-use test alone %.3f s (raw walk and in-use test together %.2fx the raw walk)\n",
+                raw, Median(walks), Median(walks) / raw, Median(junks), Median(junks) / raw, Median(tests),
+                (raw + Median(tests)) / raw);
     PrintPeakMemory();
 
     RemoveTree(root);

@@ -242,3 +242,50 @@ TEST_F(DuplicatesViewTest, ListFileThatCannotBeCreatedStopsTheScan) {
     EXPECT_TRUE(::IsWindowEnabled(host.m_hWnd));
     EXPECT_FALSE(frame.Showed("Writing Data..."));
 }
+
+TEST_F(DuplicatesViewTest, NamesInAnyLanguageAreShownAndDeleteSelectedRecyclesThatFile) {
+    ScratchTree t("dupworld");
+    // A folder name long enough that the path passes 260 bytes in UTF-8, though not 260
+    // characters.
+    std::string deep;
+    for (int i = 0; i < 8; ++i) deep += u8"日本語のフォルダ名";
+    t.Dir("keep");
+    t.Dir(deep);
+    std::string name = u8"Ωmega 日本 😀-" + Pid();
+    for (int i = 0; i < 70; ++i) name += u8"名";
+    name += ".mp3";
+    std::string keep = t / ("keep\\" + name), drop = t / (deep + "\\" + name);
+    ASSERT_GT(drop.size(), 260u);
+    WriteFileText(keep, std::string(2345, 'w'));
+    WriteFileText(drop, std::string(2345, 'w'));
+    // The name an older Windows would fit "Ωmega" to, beside it, not a copy.
+    std::string fitted = t / (deep + "\\O" + name.substr(std::string(u8"Ω").size()));
+    WriteFileText(fitted, std::string(2345, 'v'));
+    ASSERT_EQ(DuplicateScanOutcome::Listed, ScanInto(t.path()));
+    ASSERT_EQ(3, view.Count());
+
+    // Asked first with a buffer shorter than the texts, as drawing asks, then read whole.
+    for (int r = 1; r < 6; ++r) {
+        char shortBuffer[200] = {};
+        LVITEMA item {};
+        item.iSubItem = r % 2;
+        item.pszText = shortBuffer;
+        item.cchTextMax = sizeof shortBuffer;
+        view.Send(LVM_GETITEMTEXTA, r, reinterpret_cast<LPARAM>(&item));
+    }
+    int row = RowOf(drop);
+    ASSERT_GT(row, 0) << view.Text(1, 1) << " / " << view.Text(2, 1);
+    EXPECT_EQ(name, view.Text(row, 0));
+    EXPECT_TRUE(SameText(keep, view.Text(3 - row, 1)));
+
+    Select(row);
+    ScriptedPrompter prompter;
+    prompter.answers = {IDYES};
+    RunDuplicatesDeleteSelected(view, frame);
+    EXPECT_FALSE(FileExists(drop));
+    EXPECT_TRUE(FileExists(keep));
+    EXPECT_TRUE(FileExists(fitted));
+    EXPECT_TRUE(RecycleBinHolds(t / deep, name));
+    PurgeFromTrash(name);
+    ASSERT_EQ(2, view.Count());
+}

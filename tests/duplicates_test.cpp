@@ -5,6 +5,7 @@
 #include "duplicates/dupendings.h"
 #include "duplicates/duplist.h"
 #include "duplicates/dupscan.h"
+#include "duplicates/samecontents.h"
 #include "files_testkit.h"
 #include "framework/settings.h"
 #include "framework/strings.h"
@@ -66,6 +67,45 @@ void SetWriteTime(const std::string& path, ULONGLONG t) {
     ::CloseHandle(h);
 }
 
+// `data` with one byte changed and its last four bytes set so that the CRC-32 comes out as
+// before: five bytes differ. (Four bytes fed into the register give G(register ^ bytes) with G
+// one-to-one, so the new bytes make up for the changed register.)
+std::string CrcTwin(const std::string& data, size_t at) {
+    std::string twin = data;
+    twin[at] ^= 0x5A;
+    size_t n = data.size() - 4;
+    uint32_t tail;
+    std::memcpy(&tail, &twin[n], 4);
+    tail ^= Crc32Update(kCrc32Start, data.data(), n) ^ Crc32Update(kCrc32Start, twin.data(), n);
+    std::memcpy(&twin[n], &tail, 4);
+    return twin;
+}
+
+// Makes `link` a symbolic link to the file `target`: the system's own call where it works, and
+// on Wine a host symbolic link, which Wine shows as a reparse point.
+bool MakeFileLink(const std::string& link, const std::string& target) {
+    if (::CreateSymbolicLinkA(link.c_str(), target.c_str(), 0) &&
+        ::GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return true;
+    std::string unixTarget = UnixPath(target);
+    size_t slash = link.rfind('\\');
+    std::string unixParent = UnixPath(link.substr(0, slash));
+    if (unixTarget.empty() || unixParent.empty()) return false;
+    std::string command = "\\\\?\\unix\\bin\\ln -s \"" + unixTarget + "\" \"" + unixParent + "/" +
+                          link.substr(slash + 1) + "\"";
+    STARTUPINFOA si {sizeof si};
+    PROCESS_INFORMATION pi {};
+    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return false;
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    for (int i = 0; i < 500; ++i) {
+        if (::GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        ::Sleep(10);
+    }
+    return false;
+}
+
 // The rows the finder adds, kept as the list would keep them.
 class FakeRows : public IDuplicateRows {
 public:
@@ -120,6 +160,8 @@ public:
         filesVisited = finder.filesVisited;
         listedBytes = finder.listedBytes;
         recordsWritten = finder.recordsWritten;
+        filesOpened = finder.filesOpened;
+        bytesRead = finder.bytesRead;
         return outcome;
     }
     std::vector<std::vector<std::string>> Groups() const { return rows.Groups(listDir.path(), groupOffsets); }
@@ -144,6 +186,8 @@ public:
     uint32_t filesVisited = 0;
     uint64_t listedBytes = 0;
     uint32_t recordsWritten = 0;
+    uint32_t filesOpened = 0;
+    uint64_t bytesRead = 0;
 };
 
 std::set<std::string> Set(std::initializer_list<std::string> paths) {
@@ -341,13 +385,11 @@ TEST(DuplicateContents, LockStepCrcOfTwoFiles) {
     WriteFileText(d, early);
     WriteFileText(e, data.substr(0, 4096));  // the same first block, then ends
 
-    uint64_t hashed = 0;
-    EXPECT_TRUE(SameContents(a, b, &hashed));
-    EXPECT_EQ(2ull * data.size(), hashed);
+    ContentStats read;
+    EXPECT_TRUE(SameContents(a, b, &read));
+    EXPECT_EQ(2ull * data.size(), read.bytesRead) << "each file read once";
     EXPECT_FALSE(SameContents(a, c));
-    hashed = 0;
-    EXPECT_FALSE(SameContents(a, d, &hashed));
-    EXPECT_EQ(2ull * 4096, hashed) << "told apart one block after the difference";
+    EXPECT_FALSE(SameContents(a, d));
     EXPECT_FALSE(SameContents(a, e)) << "a file that ends early is not a copy of a longer one";
     EXPECT_FALSE(SameContents(e, a));
     EXPECT_FALSE(SameContents(a, t / "missing.bin"));
@@ -365,6 +407,24 @@ TEST(DuplicateContents, LockStepCrcOfTwoFiles) {
     EXPECT_FALSE(SameContents(a, b));
     ::CloseHandle(writer);
     EXPECT_TRUE(SameContents(a, b));
+}
+
+TEST(DuplicateContents, SetsTooLargeToHoldOpenAreSplitAlike) {
+    ScratchTree t("dupsets");
+    std::string a = Pattern(9000, 40), b = Pattern(9000, 41), twin = CrcTwin(a, 5000);
+    std::vector<std::string> paths;
+    for (const std::string* data : {&a, &b, &a, &twin, &b, &a}) {
+        paths.push_back(t / ("f" + std::to_string(paths.size())));
+        WriteFileText(paths.back(), *data);
+    }
+    paths.push_back(t / "link");
+    ASSERT_TRUE(::CreateHardLinkA(paths.back().c_str(), paths[0].c_str(), nullptr));
+    std::vector<std::vector<uint32_t>> expected = {{0, 2, 5}, {1, 4}};
+    for (size_t maxOpen : {size_t(4096), size_t(2)}) {
+        ContentScan scan;
+        scan.maxOpenFiles = maxOpen;
+        EXPECT_EQ(expected, SplitByContents(paths, 9000, &scan)) << "at most " << maxOpen << " files open";
+    }
 }
 
 // ---- whole scans ----
@@ -533,12 +593,16 @@ TEST(DuplicateScan, NameAndTimeTests) {
     t.Dir("b");
     std::string data = Pattern(2500, 60);
     std::string one = t / "a\\FIRST.ZIP", two = t / "b\\SECOND.ZIP", three = t / "b\\FIRST.ZIP";
+    // The same name with another extension is another name.
+    std::string other = t / "a\\FIRST.DOC";
     WriteFileText(one, data);
     WriteFileText(two, data);
     WriteFileText(three, data);
+    WriteFileText(other, data);
     SetWriteTime(one, 0x01D0000000000000ull);
     SetWriteTime(two, 0x01D0000000000000ull);
     SetWriteTime(three, 0x01D0000000000001ull);
+    SetWriteTime(other, 0x01D0000000000002ull);
 
     DupScan byName("names");
     byName.Run({t.path()});
@@ -594,6 +658,7 @@ TEST(DuplicateScan, WhichFilesAreCandidates) {
     EXPECT_EQ((std::multiset<std::set<std::string>> {Set({t / "m\\SONG.MP3", t / "n\\SONG.MP3"})}),
               listed.GroupSets());
     EXPECT_EQ(10u, listed.filesVisited) << "counted before the type filter, without empty and system files";
+    EXPECT_EQ(2u, listed.filesOpened) << "only files that share a length and a name are opened";
 
     DupScan all("kinds-all");
     all.settings.onlyListedTypes = 0;
@@ -780,4 +845,173 @@ TEST(DuplicateScan, CompareRecordsOrdersByLengthThenName) {
     EXPECT_LT(finder.CompareRecords(abc, large), 0) << "the larger name first";
     EXPECT_GT(finder.CompareRecords(large, abc), 0);
     EXPECT_EQ(0, finder.CompareRecords(abc, abcUpper)) << "names without extension, case ignored";
+}
+
+TEST(DuplicateScan, CopiesOnSeveralDrivesMeetInOneGroup) {
+    // Each root stands for a drive: its records are sorted and written apart, and the grouping
+    // merges the drives' runs.
+    ScratchTree t("dupdrives");
+    std::string data = Pattern(4321, 170);
+    std::vector<std::string> roots, copies;
+    for (int d = 0; d < 5; ++d) {
+        roots.push_back(t.Dir("drive" + std::to_string(d)));
+        for (char c = 'A'; c <= 'H'; ++c) {
+            std::string name = std::string(1, c) + ".MP3";
+            if (c == 'D') {
+                copies.push_back(t / ("drive" + std::to_string(d) + "\\" + name));
+                WriteFileText(copies.back(), data);
+            } else {
+                WriteFileText(t / ("drive" + std::to_string(d) + "\\" + name), Pattern(4321, 180 + d * 10 + c));
+            }
+        }
+    }
+    DupScan scan("drives");
+    scan.Run(roots);
+    EXPECT_EQ((std::multiset<std::set<std::string>> {Set({copies[0], copies[1], copies[2], copies[3], copies[4]})}),
+              scan.GroupSets());
+}
+
+TEST(DuplicateScan, EqualCrcIsNotEqualContents) {
+    // Five bytes differ and the CRC-32 agrees: in a file of one block, and in the block after
+    // the first of a longer file.
+    ScratchTree t("dupcrcpair");
+    t.Dir("a");
+    t.Dir("b");
+    std::string one = Pattern(4096, 110);
+    std::string twin = CrcTwin(one, 100);
+    ASSERT_EQ(Crc32(one.data(), one.size()), Crc32(twin.data(), twin.size()));
+    std::string head = Pattern(4096, 111), tail = Pattern(5000, 112);
+    std::string longer = head + tail, longerTwin = head + CrcTwin(tail, 2000);
+    ASSERT_EQ(Crc32(tail.data(), tail.size()), Crc32(longerTwin.data() + 4096, tail.size()));
+    for (const char* folder : {"a", "b"}) {
+        bool first = folder[0] == 'a';
+        WriteFileText(t / (std::string(folder) + "\\PAIR.ZIP"), first ? one : twin);
+        WriteFileText(t / (std::string(folder) + "\\LONGER.ZIP"), first ? longer : longerTwin);
+    }
+    DupScan scan("crcpair");
+    scan.Run({t.path()});
+    EXPECT_TRUE(scan.rows.rows.empty());
+    EXPECT_EQ(4u, scan.filesOpened);
+}
+
+TEST(DuplicateScan, LinksAreNotCopiesOfTheirTargets) {
+    ScratchTree t("duplinks");
+    for (const char* d : {"a", "b", "c", "d"}) t.Dir(d);
+    std::string data = Pattern(6000, 120);
+    std::string original = t / "a\\SONG.MP3", hardLink = t / "b\\SONG.MP3", symLink = t / "c\\SONG.MP3";
+    WriteFileText(original, data);
+    ASSERT_TRUE(::CreateHardLinkA(hardLink.c_str(), original.c_str(), nullptr));
+    ASSERT_TRUE(MakeFileLink(symLink, original));
+    ASSERT_TRUE(data == ReadAll(symLink)) << "the link reads as its target";
+
+    for (bool contents : {true, false}) {
+        DupScan alone(contents ? "links" : "links-names");
+        alone.settings.matchContents = contents;
+        alone.Run({t.path()});
+        EXPECT_TRUE(alone.rows.rows.empty()) << "a file, a hard link to it and a symbolic link to it are one file";
+    }
+
+    // Beside a real copy, the file is listed once, with the copy.
+    std::string copy = t / "d\\SONG.MP3";
+    WriteFileText(copy, data);
+    for (bool contents : {true, false}) {
+        DupScan withCopy(contents ? "links-copy" : "links-copy-names");
+        withCopy.settings.matchContents = contents;
+        withCopy.Run({t.path()});
+        auto groups = withCopy.GroupSets();
+        ASSERT_EQ(1u, groups.size());
+        const auto& group = *groups.begin();
+        EXPECT_EQ(2u, group.size());
+        EXPECT_EQ(1u, group.count(ToUpper(copy)));
+        EXPECT_EQ(1u, group.count(ToUpper(original)) + group.count(ToUpper(hardLink)));
+    }
+}
+
+TEST(DuplicateScan, SameLengthFilesThatDifferOnlyAtTheEndAreReadOnceAndNotListed) {
+    ScratchTree t("duplast");
+    std::string data = Pattern(10000, 130);
+    for (int i = 0; i < 30; ++i) {
+        t.Dir("d" + std::to_string(i));
+        data.back() = static_cast<char>(i);
+        WriteFileText(t / ("d" + std::to_string(i) + "\\TRACK.WAV"), data);
+    }
+    // Files too large to be read whole at once, whose first blocks differ, are read no
+    // further than that block.
+    std::string clip = Pattern(3000000, 131);
+    for (int i = 0; i < 10; ++i) {
+        t.Dir("e" + std::to_string(i));
+        clip[0] = static_cast<char>(i);
+        WriteFileText(t / ("e" + std::to_string(i) + "\\CLIP.WAV"), clip);
+    }
+    DupScan scan("lastbyte");
+    scan.Run({t.path()});
+    EXPECT_TRUE(scan.rows.rows.empty());
+    EXPECT_EQ("0 possible duplicates files found from 40 files (0 MB)", scan.status.Last());
+    EXPECT_EQ(40u, scan.filesOpened);
+    EXPECT_EQ(30u * 10000 + 10u * 4096, scan.bytesRead);
+}
+
+TEST(DuplicateScan, RecycleBinsAtTheTopAreNotWalked) {
+    ScratchTree t("dupbins");
+    std::string data = Pattern(3300, 140);
+    std::vector<std::string> walked = {t / "a\\TUNE.MP3", t / "b\\TUNE.MP3", t / "sub\\RECYCLED\\TUNE.MP3"};
+    for (const char* d : {"a", "b", "sub", "sub\\RECYCLED", "RECYCLED", "recycler", "$Recycle.Bin", "$Recycle.Bin\\S-1-5-21"})
+        t.Dir(d);
+    for (const auto& p : walked) WriteFileText(p, data);
+    for (const char* p : {"RECYCLED\\TUNE.MP3", "recycler\\TUNE.MP3", "$Recycle.Bin\\S-1-5-21\\TUNE.MP3"})
+        WriteFileText(t / p, data);
+    DupScan scan("bins");
+    scan.Run({t.path()});
+    EXPECT_EQ((std::multiset<std::set<std::string>> {Set({walked[0], walked[1], walked[2]})}), scan.GroupSets());
+    EXPECT_EQ(3u, scan.filesVisited);
+}
+
+TEST(DuplicateScan, NamesInAnyLanguage) {
+    ScratchTree t("dupworld");
+    t.Dir("x");
+    t.Dir(u8"y Ωmega 日本 😀");
+    // The last name is 250 bytes long in UTF-8 (the most a host file system under Wine keeps is
+    // 255): a name that may have been cut short, opened by its short path.
+    std::string longName;
+    for (int i = 0; i < 82; ++i) longName += u8"名";
+    std::vector<std::string> names = {u8"Ωmega.mp3", u8"日本語の歌.mp3", u8"😀.mp3", longName + ".mp3"};
+    std::multiset<std::set<std::string>> expected;
+    for (size_t i = 0; i < names.size(); ++i) {
+        std::string data = Pattern(2000, 150 + static_cast<unsigned>(i));
+        std::string a = t / ("x\\" + names[i]), b = t / (u8"y Ωmega 日本 😀\\" + names[i]);
+        ASSERT_TRUE(WriteFileText(a, data));
+        ASSERT_TRUE(WriteFileText(b, data));
+        expected.insert(Set({a, b}));
+    }
+    // The name "Ωmega.mp3" fits the code page of an older Windows as this one.
+    WriteFileText(t / "x\\Omega.mp3", Pattern(2000, 160));
+    DupScan scan("world");
+    scan.Run({t.path()});
+    EXPECT_EQ(expected, scan.GroupSets());
+    std::set<std::string> shownNames;
+    for (const auto& r : scan.rows.rows)
+        if (!r.separator) shownNames.insert(DuplicateRowText(scan.listDir.path(), scan.groupOffsets, r.data, 0));
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), shownNames);
+}
+
+TEST(DuplicateNames, APathNamesTheFileMetOnlyWithItsLengthAndTime) {
+    // Where names come back altered, the record's path is checked against the file the walk met.
+    ScratchTree t("dupnamed");
+    std::string path = t.File("TUNE.MP3", 700);
+    SetWriteTime(path, 0x01D0000000000005ull);
+    FILETIME time {0x00000005u, 0x01D00000u};
+    FILETIME other {0x00000006u, 0x01D00000u};
+    struct Case {
+        const char* what;
+        std::string path;
+        uint64_t length;
+        FILETIME time;
+        bool names;
+    } cases[] = {
+        {"the file met", path, 700, time, true},
+        {"another length", path, 701, time, false},
+        {"another time", path, 700, other, false},
+        {"no such file", t / "TUNE2.MP3", 700, time, false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.names, PathNamesTheFile(c.path, c.length, c.time, 1252)) << c.what;
 }

@@ -19,3 +19,20 @@ std::vector<Ending> EndingsInForce(const char* const* endings, size_t count);
 std::vector<Ending> ParseEndingList(const std::string& text, const std::vector<Ending>& defaults);
 // The stored form of a list.
 std::string EndingListText(const std::vector<Ending>& endings);
+
+// The endings in force ("E", without regard to case) of a list, prepared once for the many
+// names of a walk.
+class CEndingsInForce {
+public:
+    explicit CEndingsInForce(const std::vector<Ending>& endings = {});
+    // Whether `path` ends in one of them, without regard to case (multibyte-aware).
+    bool Matches(const std::string& path) const;
+
+private:
+    struct Piece {
+        std::string text;
+        unsigned char last;  // the last byte, lower case when ASCII
+        bool lastAscii;
+    };
+    std::vector<Piece> inForce_;
+};

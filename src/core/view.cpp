@@ -273,7 +273,9 @@ LRESULT CWrenlyView::OnGetDispInfo(NMHDR* h) {
     if ((item.mask & LVIF_TEXT) && ListMode == kListDuplicates && textProvider && item.pszText && item.cchTextMax > 0) {
         std::string s = textProvider(item.iItem, item.iSubItem, static_cast<DWORD>(item.lParam));
         lstrcpynA(item.pszText, s.c_str(), item.cchTextMax);
-        item.mask |= LVIF_DI_SETITEM;
+        // A text cut to the asker's buffer (a drawing asks with a short one; a name in UTF-8
+        // can be three bytes a character) must not become the row's text for good.
+        if (s.size() < static_cast<size_t>(item.cchTextMax)) item.mask |= LVIF_DI_SETITEM;
     }
     return 0;
 }

@@ -26,12 +26,5 @@ std::vector<DuplicateEnding> LoadDuplicateEndings(FileToolSettings& settings) {
 }
 
 bool MatchesDuplicateEnding(const std::string& fullPath, const std::vector<DuplicateEnding>& endings) {
-    for (const DuplicateEnding& e : endings) {
-        if (!SameText(e.flag, "E") || e.ending.empty() || fullPath.size() < e.ending.size()) continue;
-        std::string tail = fullPath.substr(fullPath.size() - e.ending.size());
-        if (::_mbsicmp(reinterpret_cast<const unsigned char*>(tail.c_str()),
-                       reinterpret_cast<const unsigned char*>(e.ending.c_str())) == 0)
-            return true;
-    }
-    return false;
+    return CEndingsInForce(endings).Matches(fullPath);
 }

@@ -1,5 +1,7 @@
 #include "duplicates/duplist.h"
 
+#include "core/codepage.h"
+
 #include <mbctype.h>
 
 #include <algorithm>
@@ -122,10 +124,14 @@ std::string ReadDuplicateLongPath(const std::string& folder, uint32_t position) 
         if (!file.OpenForReading(DuplicateListPath(folder))) return std::string();
         if (!file.ReadAt(position, record)) return std::string();
     }
-    std::vector<char> longPath(1300);
-    DWORD n = ::GetLongPathNameA(record.shortPath, longPath.data(), static_cast<DWORD>(longPath.size()));
-    if (n == 0 || n >= longPath.size()) return record.shortPath;
-    return std::string(longPath.data(), n);
+    // The long form is asked in the system's own form of names: where this process's code page
+    // cannot carry it whole, it could name another file ("Omega.txt" for "Ωmega.txt"), and the
+    // row's path is what "Delete Selected" recycles. The short path names the file then.
+    std::vector<wchar_t> longPath(1300);
+    DWORD n = ::GetLongPathNameW(WideName(record.shortPath).c_str(), longPath.data(), static_cast<DWORD>(longPath.size()));
+    std::string narrow;
+    if (n == 0 || n >= longPath.size() || !NarrowName(std::wstring(longPath.data(), n), narrow)) return record.shortPath;
+    return narrow;
 }
 
 std::string DuplicateRowText(const std::string& folder, const std::vector<uint32_t>& groupOffsets, DWORD data,

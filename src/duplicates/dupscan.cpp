@@ -1,6 +1,7 @@
 #include "duplicates/dupscan.h"
 
-#include "duplicates/crc32.h"
+#include "core/codepage.h"
+#include "duplicates/samecontents.h"
 #include "framework/strings.h"
 
 #include <mbstring.h>
@@ -10,29 +11,8 @@
 
 namespace {
 
-constexpr DWORD kBlock = 4096;
-
-// Read-only, others may read too; sequential reading; the attribute bits read-only, hidden,
-// system and archive.
-HANDLE OpenForContents(const std::string& path) {
-    return ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_SEQUENTIAL_SCAN | 0x27, nullptr);
-}
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : h_(h) {}
-    ~FileHandle() {
-        if (ok()) ::CloseHandle(h_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
-    bool Read(void* buffer, DWORD n, DWORD& got) { return ::ReadFile(h_, buffer, n, &got, nullptr) != FALSE; }
-
-private:
-    HANDLE h_;
-};
+// The longest name the "A" calls are sure to give whole.
+constexpr size_t kLongestWholeName = 250;
 
 // The part of a short path that the sort and the name test look at.
 struct NameParts {
@@ -81,59 +61,17 @@ int CompareKeys(const SortKey& a, const SortKey& b) {
     return CompareNoCase(b.base, b.baseLength, a.base, a.baseLength);
 }
 
-// The register after the first block of a file and the block's size, as one number: two files
-// whose first blocks give different numbers are never found equal by SameContents. -1 when the
-// file cannot be opened or read.
-int64_t FirstBlockKey(const std::string& path, uint64_t& hashed) {
-    FileHandle f(OpenForContents(path));
-    if (!f.ok()) return -1;
-    char buffer[kBlock];
-    DWORD got = 0;
-    if (!f.Read(buffer, kBlock, got)) return -1;
-    hashed += got;
-    return (static_cast<int64_t>(got) << 32) | Crc32Update(kCrc32Start, buffer, got);
-}
-
-bool SameNameAndExtension(const DuplicateRecord& a, const DuplicateRecord& b) {
-    NameParts pa = SplitName(a.shortPath, a.pathLength);
-    NameParts pb = SplitName(b.shortPath, b.pathLength);
-    return CompareNoCase(pa.name, pa.nameLength, pb.name, pb.nameLength) == 0;
-}
-
 }  // namespace
+
+bool PathNamesTheFile(const std::string& path, uint64_t length, const FILETIME& lastWrite, UINT codePage) {
+    WIN32_FILE_ATTRIBUTE_DATA data {};
+    if (!::GetFileAttributesExW(WideName(path, codePage).c_str(), GetFileExInfoStandard, &data)) return false;
+    uint64_t size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return size == length && ::CompareFileTime(&data.ftLastWriteTime, &lastWrite) == 0;
+}
 
 std::string DuplicateListFailureText(const std::string& folder) {
     return "Unable to open " + DuplicateListPath(folder) + ". Cannot continue";
-}
-
-bool SameContents(const std::string& a, const std::string& b, uint64_t* bytesHashed) {
-    FileHandle fa(OpenForContents(a));
-    if (!fa.ok()) return false;
-    FileHandle fb(OpenForContents(b));
-    if (!fb.ok()) return false;
-
-    uint32_t ra = kCrc32Start, rb = kCrc32Start;
-    char bufferA[kBlock], bufferB[kBlock];
-    DWORD na = 0, nb = 0;
-    if (!fa.Read(bufferA, kBlock, na) || !fb.Read(bufferB, kBlock, nb)) return false;
-    uint64_t hashed = 0;
-    bool same = false;
-    for (;;) {
-        // Equal lengths line the blocks up; files that changed since the walk no longer do, and
-        // one that ends before the other is not equal to it whatever came before.
-        if (na != nb) break;
-        if (na == 0) {
-            same = ra == rb;
-            break;
-        }
-        if (ra != rb) break;
-        ra = Crc32Update(ra, bufferA, na);
-        rb = Crc32Update(rb, bufferB, nb);
-        hashed += 2ull * na;
-        if (!fa.Read(bufferA, kBlock, na) || !fb.Read(bufferB, kBlock, nb)) break;
-    }
-    if (bytesHashed) *bytesHashed += hashed;
-    return same;
 }
 
 int CompareRecordContents(const DuplicateRecord& a, const DuplicateRecord& b) { return CompareKeys(KeyOf(a), KeyOf(b)); }
@@ -144,14 +82,9 @@ struct CDuplicateFinder::DriveEntry {
     uint32_t offset;
     uint16_t baseStart;  // from the start of the path
     uint16_t baseLength;
-};
-
-// A group being formed: its anchor (the first record of it) and the records that matched it.
-struct CDuplicateFinder::Candidate {
-    DuplicateRecord anchor;
-    uint32_t anchorPosition;
-    int64_t key = -2;  // FirstBlockKey of the anchor; -2 not asked yet
-    std::vector<uint32_t> members;
+    uint32_t folder;     // in openFolders_
+    uint32_t nameAt;     // in driveNames_
+    uint16_t nameLength;
 };
 
 // Merges the sorted runs of the drives back into one sorted stream, reading each run
@@ -165,17 +98,28 @@ public:
             Reader& reader = readers_.back();
             reader.position = r.start;
             reader.remaining = r.count;
+            reader.next = r.first;
             reader.live = Advance(reader);
         }
     }
 
-    bool Next(DuplicateRecord& record, uint32_t& position) {
+    bool Next(DuplicateRecord& record, uint32_t& position, uint32_t& number) {
+        // Keys are taken from the records as they stand: a key kept with a reader would point
+        // into memory that moves when the readers do.
         Reader* best = nullptr;
-        for (Reader& r : readers_)
-            if (r.live && (!best || CompareKeys(r.key, best->key) < 0)) best = &r;
+        SortKey bestKey {};
+        for (Reader& r : readers_) {
+            if (!r.live) continue;
+            SortKey key = KeyOf(r.head);
+            if (!best || CompareKeys(key, bestKey) < 0) {
+                best = &r;
+                bestKey = key;
+            }
+        }
         if (!best) return false;
         record = best->head;
         position = best->headPosition;
+        number = best->headNumber;
         best->live = Advance(*best);
         return true;
     }
@@ -189,7 +133,8 @@ private:
         std::vector<char> buffer;
         DuplicateRecord head;
         uint32_t headPosition = 0;
-        SortKey key {};
+        uint32_t headNumber = 0;
+        uint32_t next = 0;
         bool live = false;
     };
 
@@ -206,9 +151,9 @@ private:
         std::memcpy(&r.head, r.buffer.data() + r.used, std::min(available, sizeof(DuplicateRecord)));
         if (!CompleteRecord(r.head, std::min(available, sizeof(DuplicateRecord)))) return false;
         r.headPosition = static_cast<uint32_t>(r.position + r.used);
+        r.headNumber = r.next++;
         r.used += r.head.DiskSize();
         --r.remaining;
-        r.key = KeyOf(r.head);
         return true;
     }
 
@@ -233,22 +178,30 @@ bool CDuplicateFinder::CreateListFile() { return list_.Create(DuplicateListPath(
 DuplicateScanOutcome CDuplicateFinder::ScanDuplicates() {
     LoadExcludedFolders(settings_.excludedFolders);
     skippedTypes_ = {"DLL", "LNK", "SYS"};
-    if (settings_.onlyListedTypes) endings_ = LoadDuplicateEndings(settings_);
+    if (settings_.onlyListedTypes) endings_ = CEndingsInForce(LoadDuplicateEndings(settings_));
 
     rows_.DeleteAllRows();
     groupOffsets_.clear();
     filesVisited = 0;
     recordsWritten = 0;
     listedBytes = 0;
-    bytesHashed = 0;
-    contentTests = 0;
+    bytesRead = 0;
+    filesOpened = 0;
+    contents_ = ContentScan();
+    contents_.cancel = cancel_;
     peakDriveRecordBytes = 0;
 
     if (!CreateListFile()) return DuplicateScanOutcome::ListFileFailed;
 
     runs_.clear();
+    openFolders_.clear();
+    openNames_.clear();
+    openNameBytes_.clear();
+    utf8Names_ = ProcessCodePageIsUtf8();
+    namesLeftOut = 0;
     auto walk = [this](const std::string& drive) {
         ClearDriveRecords(false);
+        walkRoot_ = drive;
         return WalkDuplicateFolder(drive);
     };
     auto write = [this](const std::string&) {
@@ -271,60 +224,125 @@ DuplicateScanOutcome CDuplicateFinder::ScanDuplicates() {
     ClearDriveRecords(true);
     shortFolderOf_.clear();
     shortFolder_.clear();
+    shortFolders_.clear();
 
     bool listed = walked && FindDuplicateGroups();
     list_.Close();
     runs_.clear();
     runs_.shrink_to_fit();
+    contents_ = ContentScan();
+    std::vector<std::string>().swap(openFolders_);
+    std::vector<OpenName>().swap(openNames_);
+    std::vector<char>().swap(openNameBytes_);
+    if (namesLeftOut > 0)
+        status_->ShowNotifierText(Format("%u files were left out: this version of Windows cannot show their names.",
+                                         namesLeftOut));
     return listed ? DuplicateScanOutcome::Listed : DuplicateScanOutcome::Cancelled;
 }
 
 int CDuplicateFinder::WalkDuplicateFolder(const std::string& folder) { return WalkFolder(folder); }
 
 bool CDuplicateFinder::SkipFile(const WalkEntry& entry) {
-    return (entry.attributes & FILE_ATTRIBUTE_SYSTEM) != 0 || entry.length == 0;
+    // A symbolic link (or another reparse point, such as a file kept in the cloud) would be
+    // read through to its target and listed as a copy of it: recycling the target would leave
+    // the link dangling.
+    return (entry.attributes & (FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 || entry.length == 0;
 }
 
-bool CDuplicateFinder::SkipDirectory(const WalkEntry& entry) { return IsSystemAndHidden(entry.attributes); }
+bool CDuplicateFinder::SkipDirectory(const WalkEntry& entry) {
+    if (IsSystemAndHidden(entry.attributes) || IsRecycleBinAtTheTop(entry)) return true;
+    EnteringFolder(entry);
+    return false;
+}
+
+bool CDuplicateFinder::IsRecycleBinAtTheTop(const WalkEntry& entry) const {
+    // The Recycle Bin at the top of a drive holds what the user threw away already, whatever
+    // its attributes: of Windows 95 and 98, of the NT family before Vista, and of today.
+    if (entry.fullPath.size() != walkRoot_.size() + 1 + entry.name.size() ||
+        entry.fullPath.compare(0, walkRoot_.size(), walkRoot_) != 0)
+        return false;
+    for (const char* bin : {"RECYCLED", "RECYCLER", "$Recycle.Bin"})
+        if (_stricmp(entry.name.c_str(), bin) == 0) return true;
+    return false;
+}
+
+const std::string& CDuplicateFinder::ShortFolder(const std::string& folder) {
+    while (!shortFolders_.empty() && shortFolders_.back().first != folder) shortFolders_.pop_back();
+    if (shortFolders_.empty()) {
+        std::string shortForm;
+        if (folder.size() == 2 && folder[1] == ':') {
+            shortForm = folder;
+        } else {
+            char buffer[MAX_PATH] = {};
+            DWORD n = ::GetShortPathNameA(folder.c_str(), buffer, MAX_PATH);
+            if (n > 0 && n < MAX_PATH) shortForm.assign(buffer, n);
+        }
+        shortFolders_.push_back({folder, shortForm});
+    }
+    return shortFolders_.back().second;
+}
+
+void CDuplicateFinder::EnteringFolder(const WalkEntry& entry) {
+    // Asking the system for every folder's short path costs a walk of the path's folders each
+    // time; the parent's short path and the folder's alias give it at once. Where names come
+    // back altered, the alias may belong to another folder than the walk enters: the system is
+    // asked instead.
+    if (!utf8Names_) {
+        shortFolders_.clear();
+        return;
+    }
+    std::string parent = entry.fullPath.substr(0, entry.fullPath.size() - entry.name.size() - 1);
+    std::string shortForm = ShortFolder(parent);
+    if (!shortForm.empty()) shortForm += "\\" + (entry.alternateName.empty() ? entry.name : entry.alternateName);
+    if (shortForm.size() >= MAX_PATH) shortForm.clear();
+    shortFolders_.push_back({entry.fullPath, shortForm});
+}
 
 void CDuplicateFinder::OnFile(const WalkEntry& entry) {
     ++filesVisited;
     if (settings_.onlyListedTypes) {
-        if (!MatchesDuplicateEnding(entry.fullPath, endings_)) return;
+        if (!endings_.Matches(entry.fullPath)) return;
     } else if (entry.name.size() >= 3) {
         std::string last3 = entry.name.substr(entry.name.size() - 3);
         for (const std::string& type : skippedTypes_)
             if (_stricmp(last3.c_str(), type.c_str()) == 0) return;
     }
-    // The short path is the folder's short path and the file's 8.3 alias (or its name, when
-    // that is a short name already): what GetShortPathNameA answers for the full path, without
-    // asking the file system about every folder of the path once per file.
     size_t folderLength = entry.fullPath.size() - entry.name.size() - 1;
     if (folderLength != shortFolderOf_.size() || entry.fullPath.compare(0, folderLength, shortFolderOf_) != 0) {
-        shortFolderOf_ = entry.fullPath.substr(0, folderLength);
-        shortFolder_.clear();
-        if (shortFolderOf_.size() == 2 && shortFolderOf_[1] == ':') {
-            shortFolder_ = shortFolderOf_;
-        } else {
-            char buffer[MAX_PATH] = {};
-            DWORD n = ::GetShortPathNameA(shortFolderOf_.c_str(), buffer, MAX_PATH);
-            if (n > 0 && n < MAX_PATH) shortFolder_.assign(buffer, n);
-        }
+        shortFolderOf_.assign(entry.fullPath, 0, folderLength);
+        shortFolder_ = ShortFolder(shortFolderOf_);
+        openFolders_.push_back(shortFolderOf_);
     }
     if (shortFolder_.empty()) return;
+    // The short path is the folder's short path and the file's 8.3 alias (or its name, when
+    // that is a short name already): what GetShortPathNameA answers for the full path.
     std::string shortPath = shortFolder_ + "\\" + (entry.alternateName.empty() ? entry.name : entry.alternateName);
     // A short path that does not fit 260 characters is passed over.
     if (shortPath.size() >= MAX_PATH) return;
+    // Where names come back altered ("Ωmega.txt" fitted to "Omega.txt"), a path built from them
+    // may name another file than the one met, or none: such a file is left out.
+    if (!utf8Names_ && !PathNamesTheFile(shortPath, entry.length, entry.lastWrite)) {
+        ++namesLeftOut;
+        return;
+    }
     DuplicateRecord record;
     if (!MakeDuplicateRecord(shortPath, entry.length, entry.lastWrite, record)) return;
-    AddRecord(record);
+    // Where names come back altered the long name may name another file, and a name that
+    // fills the "A" calls' buffer may have been cut short (255 bytes are 85 characters in
+    // UTF-8): the short path is sure to name this one.
+    bool whole = utf8Names_ && entry.name.size() < kLongestWholeName;
+    AddRecord(record, whole ? entry.name : std::string());
 }
 
-void CDuplicateFinder::AddRecord(const DuplicateRecord& record) {
+void CDuplicateFinder::AddRecord(const DuplicateRecord& record, const std::string& openName) {
     // The index holds 32-bit offsets; no drive comes near 4 GB of records (40 million files).
-    if (driveBytes_.size() + record.DiskSize() > 0xFFFFFFFFull) return;
+    if (driveBytes_.size() + record.DiskSize() > 0xFFFFFFFFull || driveNames_.size() > 0xFFFFFFFFull - MAX_PATH) return;
     DriveEntry e {};
     e.offset = static_cast<uint32_t>(driveBytes_.size());
+    e.folder = static_cast<uint32_t>(openFolders_.size() - 1);
+    e.nameAt = static_cast<uint32_t>(driveNames_.size());
+    e.nameLength = static_cast<uint16_t>(openName.size());
+    driveNames_.insert(driveNames_.end(), openName.begin(), openName.end());
     NameParts parts = SplitName(record.shortPath, record.pathLength);
     e.baseStart = static_cast<uint16_t>(parts.name - record.shortPath);
     e.baseLength = static_cast<uint16_t>(parts.baseLength);
@@ -332,16 +350,18 @@ void CDuplicateFinder::AddRecord(const DuplicateRecord& record) {
     driveBytes_.insert(driveBytes_.end(), bytes, bytes + kDupRecordHeader + record.pathLength);
     driveBytes_.push_back('\0');
     driveIndex_.push_back(e);
-    peakDriveRecordBytes = std::max(peakDriveRecordBytes,
-                                    driveBytes_.capacity() + driveIndex_.capacity() * sizeof(DriveEntry));
+    peakDriveRecordBytes = std::max(peakDriveRecordBytes, driveBytes_.capacity() + driveNames_.capacity() +
+                                                              driveIndex_.capacity() * sizeof(DriveEntry));
 }
 
 void CDuplicateFinder::ClearDriveRecords(bool release) {
     driveBytes_.clear();
     driveIndex_.clear();
+    driveNames_.clear();
     if (release) {
         driveBytes_.shrink_to_fit();
         driveIndex_.shrink_to_fit();
+        driveNames_.shrink_to_fit();
     }
 }
 
@@ -361,7 +381,7 @@ void CDuplicateFinder::WriteDriveRecords() {
         return CompareKeys(ka, kb) < 0;
     });
 
-    Run run {list_.Size(), 0};
+    Run run {list_.Size(), 0, recordsWritten};
     std::vector<char> out;
     out.reserve(256 * 1024);
     bool full = false;
@@ -394,6 +414,9 @@ void CDuplicateFinder::WriteDriveRecords() {
         // Positions are 32-bit: a record must start below 4 GB.
         if (list_.Size() + out.size() > 0xFFFFFFFFull) break;
         out.insert(out.end(), base + e.offset, base + e.offset + size);
+        openNames_.push_back({e.folder, static_cast<uint32_t>(openNameBytes_.size()), e.nameLength});
+        openNameBytes_.insert(openNameBytes_.end(), driveNames_.begin() + e.nameAt,
+                              driveNames_.begin() + e.nameAt + e.nameLength);
         ++pending;
         if (out.size() >= 256 * 1024) {
             flush(pending);
@@ -403,6 +426,8 @@ void CDuplicateFinder::WriteDriveRecords() {
     }
     if (!full && !out.empty()) flush(pending);
     recordsWritten += run.count;
+    // Records that did not reach the file have no names to open either.
+    openNames_.resize(recordsWritten);
     runs_.push_back(run);
     ClearDriveRecords(false);
 }
@@ -415,38 +440,82 @@ int CDuplicateFinder::CompareRecords(uint32_t a, uint32_t b) const {
     return CompareRecordContents(ra, rb);
 }
 
-bool CDuplicateFinder::Matches(Candidate& anchor, const DuplicateRecord& current, int64_t& currentKey,
-                               bool& contentsTried) {
-    if (settings_.matchName && !SameNameAndExtension(anchor.anchor, current)) return false;
-    if (settings_.matchTime && ::CompareFileTime(&anchor.anchor.lastWriteTime, &current.lastWriteTime) != 0)
-        return false;
-    if (!settings_.matchContents) return true;
-    // Once the record has failed one contents test, the first blocks are compared before any
-    // further one: a record that differs from many anchors is then read once, not once each.
-    if (contentsTried) {
-        if (currentKey == -2) currentKey = FirstBlockKey(current.shortPath, bytesHashed);
-        if (anchor.key == -2) anchor.key = FirstBlockKey(anchor.anchor.shortPath, bytesHashed);
-        if (currentKey == -1 || anchor.key == -1 || currentKey != anchor.key) return false;
-    }
-    contentsTried = true;
-    ++contentTests;
-    return SameContents(anchor.anchor.shortPath, current.shortPath, &bytesHashed);
-}
+bool CDuplicateFinder::ProcessRun(const std::vector<RunMember>& run, const std::vector<char>& runPaths,
+                                  uint64_t length, std::vector<uint64_t>& groupSizes,
+                                  std::vector<uint32_t>& groupStarts) {
+    if (run.size() < 2) return true;
+    auto nameOf = [&](const RunMember& m) {
+        NameParts parts = SplitName(runPaths.data() + m.pathAt, m.pathLength);
+        return std::make_pair(parts.name, parts.nameLength);
+    };
+    // The records that pass the name and time tests with one another: equal names (with their
+    // extensions) and equal times, as the criteria ask. Sorting keeps the run's order within.
+    std::vector<uint32_t> order(run.size());
+    for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    auto compare = [&](uint32_t a, uint32_t b) {
+        if (settings_.matchName) {
+            auto na = nameOf(run[a]), nb = nameOf(run[b]);
+            int r = CompareNoCase(na.first, na.second, nb.first, nb.second);
+            if (r != 0) return r;
+        }
+        if (settings_.matchTime) {
+            if (run[a].writeTime != run[b].writeTime) return run[a].writeTime < run[b].writeTime ? -1 : 1;
+        }
+        return 0;
+    };
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return compare(a, b) < 0; });
 
-void CDuplicateFinder::CloseRun(std::vector<Candidate>& run, std::vector<uint64_t>& groupSizes,
-                                std::vector<uint32_t>& groupStarts) {
-    for (const Candidate& c : run) {
-        if (c.members.empty()) continue;
-        uint64_t length = c.anchor.FileLength();
+    std::vector<std::vector<uint32_t>> groups;  // run indexes
+    for (size_t i = 0; i < order.size();) {
+        size_t j = i + 1;
+        while (j < order.size() && compare(order[i], order[j]) == 0) ++j;
+        if (j - i >= 2) {
+            std::vector<uint32_t> members(order.begin() + i, order.begin() + j);
+            std::sort(members.begin(), members.end());
+            std::vector<std::string> paths;
+            for (uint32_t m : members) paths.push_back(OpenPath(run[m], runPaths));
+            if (settings_.matchContents) {
+                auto sets = SplitByContents(paths, length, &contents_);
+                bytesRead = contents_.stats.bytesRead;
+                filesOpened = contents_.stats.filesOpened;
+                if (contents_.cancelled) return false;
+                for (const auto& set : sets) {
+                    groups.emplace_back();
+                    for (uint32_t k : set) groups.back().push_back(members[k]);
+                }
+            } else {
+                std::vector<uint32_t> distinct = DistinctFiles(paths, length, &contents_);
+                if (distinct.size() >= 2) {
+                    groups.emplace_back();
+                    for (uint32_t k : distinct) groups.back().push_back(members[k]);
+                }
+            }
+        }
+        i = j;
+    }
+    // Groups in the order the run met their first files.
+    std::sort(groups.begin(), groups.end(),
+              [](const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) { return a[0] < b[0]; });
+    for (const auto& group : groups) {
         groupStarts.push_back(static_cast<uint32_t>(groupOffsets_.size()));
-        groupOffsets_.push_back(c.anchorPosition);
-        groupSizes.push_back(length);
-        for (uint32_t m : c.members) {
-            groupOffsets_.push_back(m);
+        for (uint32_t m : group) {
+            groupOffsets_.push_back(run[m].position);
             groupSizes.push_back(length);
         }
     }
-    run.clear();
+    return true;
+}
+
+std::string CDuplicateFinder::OpenPath(const RunMember& m, const std::vector<char>& runPaths) const {
+    if (m.record < openNames_.size() && openNames_[m.record].length > 0) {
+        const OpenName& name = openNames_[m.record];
+        const std::string& folder = openFolders_[name.folder];
+        std::string path;
+        path.reserve(folder.size() + 1 + name.length);
+        path.append(folder).append(1, '\\').append(openNameBytes_.data() + name.at, name.length);
+        return path;
+    }
+    return std::string(runPaths.data() + m.pathAt, m.pathLength);
 }
 
 bool CDuplicateFinder::FindDuplicateGroups() {
@@ -460,53 +529,47 @@ bool CDuplicateFinder::FindDuplicateGroups() {
     uint64_t n = 0;
     for (const Run& r : runs_) n += r.count;
 
-    // The records of one run: equal length and, when names must match, equal name (the sort
-    // puts those together). A record joins the first group of its run whose anchor it matches,
-    // or becomes the anchor of a group of its own, so every set of matching files is found,
-    // not only the set that matches the run's first record.
-    std::vector<Candidate> run;
-    DuplicateRecord runFirst;
-    SortKey runKey {};
+    // A run holds the records of one length and, when names must match, one name (the sort
+    // puts them together); its files are tested together once it is complete, so each is
+    // opened and read at most once, and every set of matching files is found, not only the set
+    // that matches the run's first record.
+    std::vector<RunMember> run;
+    std::vector<char> runPaths;
+    uint64_t runLength = 0;
+    std::string runBase;
+    auto cancelled = [this] {
+        groupOffsets_.clear();
+        status_->SetStatusText("Cancelled", 0);
+        return false;
+    };
     DuplicateRecord current;
-    uint32_t position = 0;
-    for (uint64_t i = 0; i < n && sorted.Next(current, position); ++i) {
+    uint32_t position = 0, number = 0;
+    for (uint64_t i = 0; i < n && sorted.Next(current, position, number); ++i) {
         if ((i + 1) % 10 == 0) {
-            if (cancel_->checkCancelled()) {
-                groupOffsets_.clear();
-                status_->SetStatusText("Cancelled", 0);
-                return false;
-            }
+            if (cancel_->checkCancelled()) return cancelled();
             status_->SetStatusText(Format("Finding duplicates..%d %%", static_cast<int>(100 * (i + 1) / n)), 0);
         }
         SortKey key = KeyOf(current);
-        bool sameRun = i > 0 && key.length == runKey.length &&
+        bool sameRun = i > 0 && key.length == runLength &&
                        (!settings_.matchName ||
-                        CompareNoCase(key.base, key.baseLength, runKey.base, runKey.baseLength) == 0);
-        bool placed = false;
-        if (sameRun) {
-            int64_t currentKey = -2;
-            bool contentsTried = false;
-            for (Candidate& c : run) {
-                if (Matches(c, current, currentKey, contentsTried)) {
-                    c.members.push_back(position);
-                    placed = true;
-                    break;
-                }
-            }
-        } else {
-            CloseRun(run, groupSizes, groupStarts);
-        }
-        if (!placed) {
-            run.emplace_back();
-            run.back().anchor = current;
-            run.back().anchorPosition = position;
-        }
+                        CompareNoCase(key.base, key.baseLength, runBase.data(), runBase.size()) == 0);
         if (!sameRun) {
-            runFirst = current;
-            runKey = KeyOf(runFirst);
+            if (!ProcessRun(run, runPaths, runLength, groupSizes, groupStarts)) return cancelled();
+            run.clear();
+            runPaths.clear();
+            runLength = key.length;
+            runBase.assign(key.base, key.baseLength);
         }
+        RunMember m;
+        m.position = position;
+        m.record = number;
+        m.pathAt = static_cast<uint32_t>(runPaths.size());
+        m.pathLength = current.pathLength;
+        m.writeTime = current.WriteTime();
+        runPaths.insert(runPaths.end(), current.shortPath, current.shortPath + current.pathLength);
+        run.push_back(m);
     }
-    CloseRun(run, groupSizes, groupStarts);
+    if (!ProcessRun(run, runPaths, runLength, groupSizes, groupStarts)) return cancelled();
 
     status_->SetStatusText("Listing duplicates..", 0);
     ListGroups(groupSizes, groupStarts);

@@ -1,19 +1,23 @@
 // The duplicate file finder: files of equal length on the selected fixed drives that also
-// match, as the user chose, by name, by last-write time and by the CRC-32 of their contents,
-// listed in groups.
+// match, as the user chose, by name, by last-write time and by their contents, listed in
+// groups. A group is a set of files that match one another in every test chosen (each test is
+// an equality, so every file is in one set at most); sets of one file are not listed.
 //
 // Two passes keep memory small however many files the drives hold. The walk records every
 // candidate file of one drive in memory, sorts that drive's records (longest first, then by
 // name) and appends them to the list file "duplist"; only the position and count of each drive's
-// run stay in memory. The grouping merges the sorted runs, reading each record once, and forms
-// the groups as the records come by; the list's rows hold only indexes into `groupOffsets`, and
-// their names and paths are read back from "duplist" when the list draws them.
+// run stay in memory, with the name each file is opened by. The grouping merges the sorted
+// runs, reading each record once; the records of one length (and one name) are split by the
+// tests together, the contents last (samecontents.h: each file read at most once, the bytes
+// compared). The list's rows hold only indexes into `groupOffsets`, and their names and paths
+// are read back from "duplist" when the list draws them.
 #pragma once
 
 #include "core/services.h"
 #include "core/view.h"
 #include "duplicates/dupendings.h"
 #include "duplicates/duplist.h"
+#include "duplicates/samecontents.h"
 #include "files/walker.h"
 
 #include <cstdint>
@@ -43,12 +47,9 @@ enum class DuplicateScanOutcome {
 // The message shown when "duplist" cannot be created in `folder`.
 std::string DuplicateListFailureText(const std::string& folder);
 
-// Whether two files of equal length have the same contents: both are read in lock step, 4096
-// bytes at a time, and their running CRC-32 registers compared after every block, so unequal
-// files are usually told apart after a block or two. False when either cannot be opened or
-// read, or when they do not end together. `bytesHashed` (optional) adds the bytes run through
-// the CRC.
-bool SameContents(const std::string& a, const std::string& b, uint64_t* bytesHashed = nullptr);
+// Whether `path` (in `codePage`) names a file of `length` bytes last written at `lastWrite`:
+// where names come back altered, the file met by the walk.
+bool PathNamesTheFile(const std::string& path, uint64_t length, const FILETIME& lastWrite, UINT codePage = CP_ACP);
 
 // The sort order of records: the longer file first; of equal lengths the larger file name
 // (without extension, without regard to case) first. Negative when `a` goes first.
@@ -77,11 +78,13 @@ public:
 
     // Files met by the walk that are neither system files nor empty, before the type filter.
     uint32_t filesVisited = 0;
+    // Files left out because this Windows gave their names altered (see PathNamesTheFile).
+    uint32_t namesLeftOut = 0;
     // Figures of the last scan.
     uint32_t recordsWritten = 0;
     uint64_t listedBytes = 0;
-    uint64_t bytesHashed = 0;
-    uint32_t contentTests = 0;
+    uint64_t bytesRead = 0;
+    uint32_t filesOpened = 0;
     size_t peakDriveRecordBytes = 0;
 
     // The list file of the scan (open between creation and the end of the scan).
@@ -101,14 +104,37 @@ private:
     struct Run {
         uint64_t start;
         uint32_t count;
+        uint32_t first;  // the number of its first record, counted over the scan
     };
-    struct Candidate;
+    // How a record's file is opened: its long folder and name, which the system finds faster
+    // than the short path; length 0 where only the short path is sure to name it.
+    struct OpenName {
+        uint32_t folder;
+        uint32_t at;
+        uint16_t length;
+    };
+    // A record of the run being grouped; its path lies in the run's path bytes.
+    struct RunMember {
+        uint32_t position;
+        uint32_t record;
+        uint32_t pathAt;
+        uint16_t pathLength;
+        uint64_t writeTime;
+    };
     class RunMerger;
 
+    bool IsRecycleBinAtTheTop(const WalkEntry& entry) const;
+    // The short path of a folder of the walk ("" when it has none that fits), and the note
+    // of a folder the walk enters.
+    const std::string& ShortFolder(const std::string& folder);
+    void EnteringFolder(const WalkEntry& entry);
     void ClearDriveRecords(bool release);
-    void AddRecord(const DuplicateRecord& record);
-    void CloseRun(std::vector<Candidate>& run, std::vector<uint64_t>& groupSizes, std::vector<uint32_t>& groupStarts);
-    bool Matches(Candidate& anchor, const DuplicateRecord& current, int64_t& currentKey, bool& contentsTried);
+    void AddRecord(const DuplicateRecord& record, const std::string& openName);
+    std::string OpenPath(const RunMember& m, const std::vector<char>& runPaths) const;
+    // Forms the groups of one run of records of `length` bytes and appends them; false when
+    // the user cancelled.
+    bool ProcessRun(const std::vector<RunMember>& run, const std::vector<char>& runPaths, uint64_t length,
+                    std::vector<uint64_t>& groupSizes, std::vector<uint32_t>& groupStarts);
     void ListGroups(const std::vector<uint64_t>& groupSizes, const std::vector<uint32_t>& groupStarts);
 
     IDuplicateRows& rows_;
@@ -116,14 +142,26 @@ private:
     FileToolSettings& settings_;
     std::string listFolder_;
     CDupListFile list_;
-    std::vector<DuplicateEnding> endings_;
+    CEndingsInForce endings_;
     std::vector<std::string> skippedTypes_;
 
     // The records of the drive being walked, packed as they go to the file, and their index.
     std::vector<char> driveBytes_;
     std::vector<DriveEntry> driveIndex_;
+    std::vector<char> driveNames_;
+    // The long folders met and, by record number, the names to open the files by.
+    std::vector<std::string> openFolders_;
+    std::vector<OpenName> openNames_;
+    std::vector<char> openNameBytes_;
     std::vector<Run> runs_;
+    ContentScan contents_;
     // The folder of the last file recorded and its short path.
     std::string shortFolderOf_;
     std::string shortFolder_;
+    // The folders from the root down to the one being walked, with their short paths.
+    std::vector<std::pair<std::string, std::string>> shortFolders_;
+    // The root being walked ("C:" for a drive).
+    std::string walkRoot_;
+    // Whether names reach this process whole.
+    bool utf8Names_ = true;
 };

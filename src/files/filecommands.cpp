@@ -72,6 +72,8 @@ void RunShortcutsDeleteSelected(CWrenlyView& view, IStatusSink& frame) {
 }
 
 void RunDuplicatesDeleteSelected(CWrenlyView& view, IStatusSink& frame) {
+    // A file in a folder kept as a reference is an original: whatever selected it, it stays.
+    view.DeselectReferenceRows();
     DeleteSelectedFiles(view, frame, kListDuplicates);
 }
 

@@ -55,20 +55,19 @@ std::vector<JunkEnding> LoadJunkEndings(FileToolSettings& settings) {
     return ParseJunkEndings(settings.junkEndings);
 }
 
-bool IsJunkName(const std::string& fullPath, const std::vector<JunkEnding>& endings) {
-    for (const JunkEnding& e : endings) {
-        if (!SameText(e.flag, "E") || e.ending.empty()) continue;
-        size_t n = e.ending.size();
-        std::string tail = fullPath.size() > n ? fullPath.substr(fullPath.size() - n) : fullPath;
-        if (!SameTextMb(tail, e.ending)) continue;
-        std::string upper = ToUpper(fullPath);
-        if (!EndsWith(upper, ".LOG")) return true;
-        bool setupLog = false;
-        for (const char* word : kSetupWords)
-            if (upper.find(word) != std::string::npos) setupLog = true;
-        if (!setupLog) return true;
-    }
+namespace {
+// Setup logs are kept: a path that ends in ".LOG" and holds one of the words anywhere.
+bool IsSetupLog(const std::string& fullPath) {
+    std::string upper = ToUpper(fullPath);
+    if (!EndsWith(upper, ".LOG")) return false;
+    for (const char* word : kSetupWords)
+        if (upper.find(word) != std::string::npos) return true;
     return false;
+}
+}  // namespace
+
+bool IsJunkName(const std::string& fullPath, const std::vector<JunkEnding>& endings) {
+    return CEndingsInForce(endings).Matches(fullPath) && !IsSetupLog(fullPath);
 }
 
 std::string JunkSizeText(uint64_t length) {
@@ -85,7 +84,7 @@ bool CanOpenExclusively(const std::string& path) {
 
 CJunkScan::CJunkScan(IResultList& list, ICancelPoll& cancel, IStatusSink& status, const FileToolSettings& settings,
                      std::vector<JunkEnding> endings)
-    : CFolderWalker(&cancel, &status), list_(list), settings_(settings), endings_(std::move(endings)) {
+    : CFolderWalker(&cancel, &status), list_(list), settings_(settings), endings_(endings) {
     SetExcludedFolders(&settings_.excludedFolders);
 }
 
@@ -99,7 +98,7 @@ bool CJunkScan::SkipDirectory(const WalkEntry& entry) {
 }
 
 bool CJunkScan::MatchesRules(const WalkEntry& file, bool sendToTest) const {
-    if (IsJunkName(file.fullPath, endings_)) return true;
+    if (endings_.Matches(file.fullPath) && !IsSetupLog(file.fullPath)) return true;
     if (!settings_.findZeroLength || file.length != 0) return false;
     if (!sendToTest) return true;
     // Empty files in SendTo are its menu entries, not junk.

@@ -72,7 +72,7 @@ private:
 
     IResultList& list_;
     const FileToolSettings& settings_;
-    std::vector<JunkEnding> endings_;
+    CEndingsInForce endings_;
     std::set<std::string> listedUpper_;  // full paths already listed, upper case
 };
 
