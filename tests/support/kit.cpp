@@ -3,6 +3,8 @@
 #include "core/codepage.h"
 #include "framework/settings.h"
 
+#include <sddl.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -103,4 +105,30 @@ bool RegKeyPresent(HKEY root, const std::string& key) {
     return true;
 }
 
+}  // namespace kit
+
+// The machine's hive on a scratch key.
+namespace kit {
+RedirectedMachine::RedirectedMachine() : base_("machine") {
+    ::RegOpenKeyExA(HKEY_CURRENT_USER, base_.path().c_str(), 0, KEY_ALL_ACCESS, &key_);
+    ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, key_);
+}
+
+RedirectedMachine::~RedirectedMachine() {
+    ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    ::RegCloseKey(key_);
+}
+}  // namespace kit
+
+// Keys a standard user may not change.
+namespace kit {
+void MakeKeyUnwritable(HKEY root, const std::string& key) {
+    HKEY k = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ::RegCreateKeyExW(root, WideName(key, CP_UTF8).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+    if (::ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KRSD;;;WD)", SDDL_REVISION_1, &sd, nullptr))
+        ::RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, sd);
+    ::LocalFree(sd);
+    ::RegCloseKey(k);
+}
 }  // namespace kit

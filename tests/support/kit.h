@@ -106,3 +106,23 @@ void SetRegRaw(HKEY root, const std::string& key, const std::string& name, DWORD
 bool RegKeyPresent(HKEY root, const std::string& key);
 
 }  // namespace kit
+
+// For tests of the places under HKEY_LOCAL_MACHINE: the machine's hive of this process
+// redirected to a scratch key for the scope.
+namespace kit {
+class RedirectedMachine {
+public:
+    RedirectedMachine();
+    ~RedirectedMachine();
+
+private:
+    ScratchKey base_;
+    HKEY key_ = nullptr;
+};
+}  // namespace kit
+
+// For tests of what a standard user may not change: makes the key (when missing) and lets anyone
+// read and delete it but nobody write to it, as the machine's keys are to a standard user.
+namespace kit {
+void MakeKeyUnwritable(HKEY root, const std::string& key);
+}  // namespace kit
