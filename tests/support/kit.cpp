@@ -105,6 +105,55 @@ bool RegKeyPresent(HKEY root, const std::string& key) {
     return true;
 }
 
+
+HostedView::HostedView(const std::vector<std::string>& columns) {
+    RECT rc {0, 0, 640, 400};
+    host_.Create(nullptr, rc, "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    view.CreateView(host_.m_hWnd, 100);
+    ::MoveWindow(view.m_hWnd, 0, 0, 600, 340, TRUE);
+    for (const std::string& title : columns) {
+        LVCOLUMNA col {LVCF_TEXT | LVCF_WIDTH, 0, 120, const_cast<char*>(title.c_str())};
+        view.Send(LVM_INSERTCOLUMNA, view.ColumnCount(), reinterpret_cast<LPARAM>(&col));
+    }
+}
+
+namespace {
+struct ModalRun {
+    std::deque<std::function<bool()>> steps;
+    DWORD start, ms;
+    bool busy = false, lost = false;
+};
+ModalRun* g_modalRun = nullptr;
+}  // namespace
+
+bool RunModal(const std::function<void()>& open, std::deque<std::function<bool()>> steps, DWORD ms) {
+    ModalRun run {std::move(steps), ::GetTickCount(), ms};
+    ModalRun* outer = g_modalRun;
+    g_modalRun = &run;
+    UINT_PTR timer = ::SetTimer(nullptr, 0, 30, [](HWND, UINT, UINT_PTR, DWORD) {
+        ModalRun* r = g_modalRun;
+        if (!r || r->busy || r->steps.empty()) return;
+        r->busy = true;
+        if (r->steps.front()()) r->steps.pop_front();
+        if (!r->steps.empty() && ::GetTickCount() - r->start > r->ms) {
+            r->lost = true;
+            r->steps.clear();
+            ::EndMenu();
+            ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND h, LPARAM) {
+                char cls[16] = {};
+                ::GetClassNameA(h, cls, sizeof cls);
+                if (lstrcmpA(cls, "#32770") == 0) ::PostMessageA(h, WM_COMMAND, IDCANCEL, 0);
+                return TRUE;
+            }, 0);
+        }
+        r->busy = false;
+    });
+    open();
+    ::KillTimer(nullptr, timer);
+    g_modalRun = outer;
+    return !run.lost && run.steps.empty();
+}
+
 }  // namespace kit
 
 // The machine's hive on a scratch key.

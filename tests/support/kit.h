@@ -5,9 +5,11 @@
 
 #include "core/memorylist.h"
 #include "core/services.h"
+#include "core/view.h"
 #include "test_support.h"
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <string>
 #include <thread>
@@ -104,6 +106,26 @@ void SetRegString(HKEY root, const std::string& key, const std::string& name, co
                   DWORD type = REG_SZ);
 void SetRegRaw(HKEY root, const std::string& key, const std::string& name, DWORD type, const std::string& bytes);
 bool RegKeyPresent(HKEY root, const std::string& key);
+
+
+// For the tests of what a window shows: a result list filling a top-level window of its own,
+// with columns of these titles, 120 pixels wide each.
+class HostedView {
+public:
+    explicit HostedView(const std::vector<std::string>& columns = {});
+    HWND host() const { return host_.m_hWnd; }
+    CWrenlyView view;
+
+private:
+    class Host : public CWindowImpl {} host_;
+};
+
+// For modal windows (a property sheet, a dialog, a popup menu) driven from inside their own
+// message loops: `open` starts one and returns when it ends; meanwhile `steps` run one per timer
+// tick, each answering false to be tried again at the next. Whatever opens another modal window
+// must be posted, never sent, so that the next steps can reach it. A run that lost its way gives
+// up after `ms`, closing the thread's menu and dialogs. Answers whether every step ran.
+bool RunModal(const std::function<void()>& open, std::deque<std::function<bool()>> steps, DWORD ms = 20000);
 
 }  // namespace kit
 
