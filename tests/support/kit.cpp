@@ -5,6 +5,7 @@
 
 #include <sddl.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -180,4 +181,45 @@ void MakeKeyUnwritable(HKEY root, const std::string& key) {
     ::LocalFree(sd);
     ::RegCloseKey(k);
 }
+// For the tools that read the machine's registry, keys a user may only read, and undo files.
+namespace {
+const HKEY kScratchRoots[4] = {HKEY_CURRENT_USER, HKEY_USERS, HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT};
+}
+
+ScratchRoots::ScratchRoots() : base_("roots") {
+    // All opened before the redirection, which would apply to the scratch key too.
+    const char* parts[4] = {"HKCU", "HKU", "HKLM", "HKLM\\Software\\Classes"};
+    for (int i = 0; i < 4; ++i)
+        ::RegCreateKeyExA(HKEY_CURRENT_USER, (base_.path() + "\\" + parts[i]).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                          nullptr, &keys_[i], nullptr);
+    for (int i = 0; i < 4; ++i) ::RegOverridePredefKey(kScratchRoots[i], keys_[i]);
+}
+
+ScratchRoots::~ScratchRoots() {
+    for (int i = 0; i < 4; ++i) {
+        ::RegOverridePredefKey(kScratchRoots[i], nullptr);
+        ::RegCloseKey(keys_[i]);
+    }
+}
+
+bool SetKeyAccess(HKEY root, const std::string& key, const char* sddl) {
+    HKEY k = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (::RegOpenKeyExW(root, WideName(key, CP_UTF8).c_str(), 0, WRITE_DAC, &k) != ERROR_SUCCESS) return false;
+    bool done = ::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd, nullptr) &&
+                ::RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, sd) == ERROR_SUCCESS;
+    ::LocalFree(sd);
+    ::RegCloseKey(k);
+    return done;
+}
+
+std::string ReadUtf16File(const std::string& path) {
+    std::string raw = ReadWholeFile(path), out;
+    if (raw.size() < 2 || raw.size() % 2 || raw.compare(0, 2, "\xFF\xFE") != 0) return "<not UTF-16LE: " + raw + ">";
+    std::wstring text(raw.size() / 2 - 1, L'\0');
+    std::memcpy(&text[0], raw.data() + 2, raw.size() - 2);
+    NarrowName(text, out, CP_UTF8);
+    return out;
+}
+
 }  // namespace kit

@@ -147,4 +147,29 @@ private:
 // read and delete it but nobody write to it, as the machine's keys are to a standard user.
 namespace kit {
 void MakeKeyUnwritable(HKEY root, const std::string& key);
+// For the tools that read the machine's registry (registry scan, startup places, data folder):
+// HKEY_CURRENT_USER, HKEY_USERS, HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT (the machine's
+// Software\Classes, as on Windows) redirected to empty keys below one scratch key for the scope,
+// so that they see only what the test puts there.
+class ScratchRoots {
+public:
+    ScratchRoots();
+    ~ScratchRoots();
+    // Where the redirected HKEY_LOCAL_MACHINE really lies, below the real HKEY_CURRENT_USER.
+    std::string MachinePath() const { return base_.path() + "\\HKLM"; }
+
+private:
+    ScratchKey base_;
+    HKEY keys_[4] = {};
+};
+
+// For keys a standard user may only read, as most machine keys: sets the access list of
+// root\key from SDDL ("D:P(A;;KR;;;WD)": everyone may read, nobody change). The owner may always
+// set it again. True when set.
+bool SetKeyAccess(HKEY root, const std::string& key, const char* sddl);
+
+// For the undo files (registry cleaner, startup moves): a UTF-16LE file with its byte order mark
+// as UTF-8 text; a text saying what it is instead when it is not one.
+std::string ReadUtf16File(const std::string& path);
+
 }  // namespace kit
