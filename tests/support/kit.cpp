@@ -223,3 +223,37 @@ std::string ReadUtf16File(const std::string& path) {
 }
 
 }  // namespace kit
+
+// For the GUI tests of the tools: the result list in a window.
+#include "framework/prompter.h"
+
+namespace kit {
+
+ListHost::ListHost(int listMode, const std::vector<std::pair<std::string, int>>& columns) {
+    window.Create(nullptr, RECT {0, 0, 700, 400}, "list host", WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    view.CreateView(window.m_hWnd, 100);
+    ::MoveWindow(view.m_hWnd, 0, 0, 680, 380, TRUE);
+    SetMainWindow(window.m_hWnd);
+    view.SetListMode(listMode);
+    for (const auto& c : columns) {
+        LVCOLUMNA column {LVCF_TEXT | LVCF_WIDTH, 0, c.second, const_cast<char*>(c.first.c_str())};
+        view.Send(LVM_INSERTCOLUMNA, view.ColumnCount(), reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+ListHost::~ListHost() { SetMainWindow(nullptr); }
+
+int ListHost::Find(int column, const std::string& text) const {
+    for (int r = 0; r < view.Count(); ++r)
+        if (::lstrcmpiA(view.Text(r, column).c_str(), text.c_str()) == 0) return r;
+    return -1;
+}
+
+void ListHost::Select(int row, bool on) {
+    LVITEMA item {};
+    item.stateMask = LVIS_SELECTED;
+    item.state = on ? LVIS_SELECTED : 0;
+    view.Send(LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+}
+
+}  // namespace kit

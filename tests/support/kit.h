@@ -173,3 +173,24 @@ bool SetKeyAccess(HKEY root, const std::string& key, const char* sddl);
 std::string ReadUtf16File(const std::string& path);
 
 }  // namespace kit
+
+// For the GUI tests of the tools: the result list in a window, as the main window holds it.
+#include "core/view.h"
+
+namespace kit {
+
+// A top-level window holding a result list, named the main window for the scope (the commands
+// put their dialogs and questions up over it); the list in `listMode` with `columns` (title and
+// width). Rows are found by a column's text, without regard to case, and selected as a user does.
+class ListHost {
+public:
+    ListHost(int listMode, const std::vector<std::pair<std::string, int>>& columns);
+    ~ListHost();
+    int Find(int column, const std::string& text) const;
+    void Select(int row, bool on = true);
+
+    CWindowImpl window;
+    CWrenlyView view;
+};
+
+}  // namespace kit
