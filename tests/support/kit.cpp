@@ -257,3 +257,139 @@ void ListHost::Select(int row, bool on) {
 }
 
 }  // namespace kit
+
+// Files on drive E: and the Recycle Bin.
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <shobjidl.h>
+
+namespace kit {
+
+ScratchTree::ScratchTree(const std::string& name) {
+    static int counter = 0;
+    path_ = "E:\\KelvoFiles-" + name + "-" + Pid() + "-" + std::to_string(++counter);
+    RemoveTree(path_);
+    ::CreateDirectoryA(path_.c_str(), nullptr);
+}
+
+std::string ScratchTree::Dir(const std::string& rel, DWORD attributes) const {
+    std::string p = *this / rel;
+    ::CreateDirectoryA(p.c_str(), nullptr);
+    if (attributes) ::SetFileAttributesA(p.c_str(), attributes);
+    return p;
+}
+
+std::string ScratchTree::File(const std::string& rel, size_t length, DWORD attributes) const {
+    std::string p = *this / rel;
+    for (size_t slash = rel.find('\\'); slash != std::string::npos; slash = rel.find('\\', slash + 1))
+        ::CreateDirectoryA((*this / rel.substr(0, slash)).c_str(), nullptr);
+    WriteFileText(p, std::string(length, 'x'));
+    if (attributes) ::SetFileAttributesA(p.c_str(), attributes);
+    return p;
+}
+
+std::string UnixPath(const std::string& path) {
+    using Fn = char*(CDECL*)(LPCWSTR);
+    auto fn = reinterpret_cast<Fn>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
+    char* unix = fn ? fn(WideName(path).c_str()) : nullptr;
+    if (!unix) return std::string();
+    std::string s = unix;
+    ::HeapFree(::GetProcessHeap(), 0, unix);
+    return s;
+}
+
+bool MakeFolderLink(const std::string& link, const std::string& target) {
+    if (::CreateSymbolicLinkA(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) {
+        DWORD a = ::GetFileAttributesA(link.c_str());
+        if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+    }
+    size_t slash = link.rfind('\\');
+    std::string unixTarget = UnixPath(target), unixParent = UnixPath(link.substr(0, slash));
+    if (unixTarget.empty() || unixParent.empty()) return false;
+    std::string command = "\\\\?\\unix\\bin\\ln -s \"" + unixTarget + "\" \"" + unixParent + "/" +
+                          link.substr(slash + 1) + "\"";
+    STARTUPINFOA si {sizeof si};
+    PROCESS_INFORMATION pi {};
+    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return false;
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    // The handle of a host program tells nothing about its end: look for the link instead.
+    for (int i = 0; i < 500; ++i) {
+        DWORD a = ::GetFileAttributesA(link.c_str());
+        if (a != INVALID_FILE_ATTRIBUTES) return (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        ::Sleep(10);
+    }
+    return false;
+}
+
+bool RecycleBinHolds(const std::string& folder, const std::string& name) {
+    bool found = false;
+    LPITEMIDLIST bin = nullptr, item = nullptr;
+    IShellFolder* desktop = nullptr;
+    IShellFolder2* bucket = nullptr;
+    IEnumIDList* items = nullptr;
+    if (FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_BITBUCKET, &bin))) return false;
+    if (SUCCEEDED(::SHGetDesktopFolder(&desktop)) &&
+        SUCCEEDED(desktop->BindToObject(bin, nullptr, IID_IShellFolder2, reinterpret_cast<void**>(&bucket))) &&
+        bucket->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS | SHCONTF_INCLUDEHIDDEN, &items) == S_OK) {
+        ULONG got = 0;
+        while (!found && items->Next(1, &item, &got) == S_OK) {
+            // Column 0 is the name, column 1 the folder it came from.
+            char shown[MAX_PATH * 3] = {}, from[MAX_PATH * 3] = {};
+            SHELLDETAILS d {};
+            if (SUCCEEDED(bucket->GetDetailsOf(item, 0, &d))) ::StrRetToBufA(&d.str, item, shown, sizeof shown);
+            if (SUCCEEDED(bucket->GetDetailsOf(item, 1, &d))) ::StrRetToBufA(&d.str, item, from, sizeof from);
+            found = lstrcmpiA(shown, name.c_str()) == 0 && lstrcmpiA(from, folder.c_str()) == 0;
+            ::CoTaskMemFree(item);
+        }
+    }
+    if (items) items->Release();
+    if (bucket) bucket->Release();
+    if (desktop) desktop->Release();
+    ::CoTaskMemFree(bin);
+    return found;
+}
+
+std::string WineTrashFolder() {
+    // As Wine finds it: $XDG_DATA_HOME/Trash when that is an absolute path, else
+    // ~/.local/share/Trash.
+    char value[MAX_PATH] = {};
+    DWORD n = ::GetEnvironmentVariableA("XDG_DATA_HOME", value, MAX_PATH);
+    if (n > 0 && n < MAX_PATH && value[0] == '/') {
+        std::string unixPath = value;
+        for (char& c : unixPath)
+            if (c == '/') c = '\\';
+        return "\\\\?\\unix" + unixPath + "\\Trash";
+    }
+    n = ::GetEnvironmentVariableA("WINEHOMEDIR", value, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return std::string();
+    std::string h = value;
+    if (h.compare(0, 4, "\\??\\") == 0) h = "\\\\?\\" + h.substr(4);
+    return h + "\\.local\\share\\Trash";
+}
+
+void PurgeFromTrash(const std::string& name) {
+    std::string trash = WineTrashFolder();
+    if (trash.empty()) return;
+    ::DeleteFileA((trash + "\\files\\" + name).c_str());
+    ::DeleteFileA((trash + "\\info\\" + name + ".trashinfo").c_str());
+}
+
+bool MakeShortcut(const std::string& file, const std::string& target, const std::string& description) {
+    IShellLinkW* link = nullptr;
+    IPersistFile* persist = nullptr;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  reinterpret_cast<void**>(&link))))
+        return false;
+    // A target that is not there is what many tests want: what SetPath thinks of it is no matter.
+    link->SetPath(WideName(target).c_str());
+    link->SetDescription(WideName(description).c_str());
+    bool ok = SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
+              SUCCEEDED(persist->Save(WideName(file).c_str(), TRUE));
+    if (persist) persist->Release();
+    link->Release();
+    return ok;
+}
+
+}  // namespace kit

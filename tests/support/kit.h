@@ -194,3 +194,38 @@ public:
 };
 
 }  // namespace kit
+
+// Files on drive E: (a fixed drive the scans walk) and the Recycle Bin, for the file tools,
+// duplicates, history and the end-to-end tests.
+namespace kit {
+
+// A fresh folder on drive E:, removed with everything below it at the end of the scope.
+class ScratchTree {
+public:
+    explicit ScratchTree(const std::string& name);
+    ~ScratchTree() { RemoveTree(path_); }
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& rel) const { return path_ + "\\" + rel; }
+    std::string Dir(const std::string& rel, DWORD attributes = 0) const;
+    // A file of `length` bytes, its folders made as needed.
+    std::string File(const std::string& rel, size_t length = 0, DWORD attributes = 0) const;
+
+private:
+    std::string path_;
+};
+
+// The host path of a sandbox path (Wine only; empty elsewhere).
+std::string UnixPath(const std::string& path);
+// Makes `link` a symbolic link to the folder `target` (on Wine, whose CreateSymbolicLink does
+// nothing, a host link, which Wine shows as a reparse point).
+bool MakeFolderLink(const std::string& link, const std::string& target);
+// Whether the shell's Recycle Bin lists a file `name` that came from `folder`.
+bool RecycleBinHolds(const std::string& folder, const std::string& name);
+// The freedesktop Trash folder Wine keeps its Recycle Bin in; empty when not on Wine.
+std::string WineTrashFolder();
+// Takes a test's file out of Wine's trash folder again, so runs leave nothing behind.
+void PurgeFromTrash(const std::string& name);
+// Saves a shortcut `file` to `target` with `description` through the shell's own link object.
+bool MakeShortcut(const std::string& file, const std::string& target, const std::string& description = "");
+
+}  // namespace kit
