@@ -103,4 +103,28 @@ bool RegKeyPresent(HKEY root, const std::string& key) {
     return true;
 }
 
+namespace {
+const HKEY kRedirected[4] = {HKEY_CURRENT_USER, HKEY_USERS, HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT};
+const char* const kRedirectedParts[4] = {"HKCU", "HKU", "HKLM", "HKLM\\Software\\Classes"};
+}  // namespace
+
+RedirectedRoots::RedirectedRoots() : base_("roots") {
+    // All four are opened before the redirection, which would apply to the scratch key too.
+    for (int i = 0; i < 4; ++i)
+        ::RegCreateKeyExA(HKEY_CURRENT_USER, RealPath(i).substr(18).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                          &keys_[i], nullptr);
+    for (int i = 0; i < 4; ++i) ::RegOverridePredefKey(kRedirected[i], keys_[i]);
+}
+
+RedirectedRoots::~RedirectedRoots() {
+    for (int i = 0; i < 4; ++i) {
+        ::RegOverridePredefKey(kRedirected[i], nullptr);
+        ::RegCloseKey(keys_[i]);
+    }
+}
+
+std::string RedirectedRoots::RealPath(int i) const {
+    return "HKEY_CURRENT_USER\\" + base_.path() + "\\" + kRedirectedParts[i];
+}
+
 }  // namespace kit

@@ -105,4 +105,20 @@ void SetRegString(HKEY root, const std::string& key, const std::string& name, co
 void SetRegRaw(HKEY root, const std::string& key, const std::string& name, DWORD type, const std::string& bytes);
 bool RegKeyPresent(HKEY root, const std::string& key);
 
+// For the tests that need a whole machine's registry: HKEY_CURRENT_USER, HKEY_USERS,
+// HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT of this process redirected, for the scope, to the
+// subkeys HKCU, HKU, HKLM and HKLM\Software\Classes of one scratch key (the classes root lies in
+// the machine's Software\Classes, as on Windows).
+class RedirectedRoots {
+public:
+    RedirectedRoots();
+    ~RedirectedRoots();
+    // Where root i (in the order above) really lies, as another process (regedit) names it.
+    std::string RealPath(int i) const;
+
+private:
+    ScratchKey base_;
+    HKEY keys_[4] = {};
+};
+
 }  // namespace kit
