@@ -186,12 +186,13 @@ namespace {
 const HKEY kScratchRoots[4] = {HKEY_CURRENT_USER, HKEY_USERS, HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT};
 }
 
+const char* const kScratchRootParts[4] = {"HKCU", "HKU", "HKLM", "HKLM\\Software\\Classes"};
+
 ScratchRoots::ScratchRoots() : base_("roots") {
     // All opened before the redirection, which would apply to the scratch key too.
-    const char* parts[4] = {"HKCU", "HKU", "HKLM", "HKLM\\Software\\Classes"};
     for (int i = 0; i < 4; ++i)
-        ::RegCreateKeyExA(HKEY_CURRENT_USER, (base_.path() + "\\" + parts[i]).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                          nullptr, &keys_[i], nullptr);
+        ::RegCreateKeyExA(HKEY_CURRENT_USER, (base_.path() + "\\" + kScratchRootParts[i]).c_str(), 0, nullptr, 0,
+                          KEY_ALL_ACCESS, nullptr, &keys_[i], nullptr);
     for (int i = 0; i < 4; ++i) ::RegOverridePredefKey(kScratchRoots[i], keys_[i]);
 }
 
@@ -200,6 +201,10 @@ ScratchRoots::~ScratchRoots() {
         ::RegOverridePredefKey(kScratchRoots[i], nullptr);
         ::RegCloseKey(keys_[i]);
     }
+}
+
+std::string ScratchRoots::RealPath(int i) const {
+    return "HKEY_CURRENT_USER\\" + base_.path() + "\\" + kScratchRootParts[i];
 }
 
 bool SetKeyAccess(HKEY root, const std::string& key, const char* sddl) {

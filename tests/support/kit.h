@@ -157,6 +157,9 @@ public:
     ~ScratchRoots();
     // Where the redirected HKEY_LOCAL_MACHINE really lies, below the real HKEY_CURRENT_USER.
     std::string MachinePath() const { return base_.path() + "\\HKLM"; }
+    // Where HKEY_CURRENT_USER, HKEY_USERS, HKEY_LOCAL_MACHINE or HKEY_CLASSES_ROOT (i = 0 to 3)
+    // really lies, as another process (regedit) names it.
+    std::string RealPath(int i) const;
 
 private:
     ScratchKey base_;
