@@ -12,6 +12,7 @@
 #include "app/itemcommands.h"
 #include "app/mainframe.h"
 #include "core/codepage.h"
+#include "framework/settings.h"
 #include "framework/strings.h"
 #include "kit.h"
 #include "registry/regremove.h"
@@ -19,6 +20,7 @@
 #include "seeder.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <memory>
 
