@@ -106,7 +106,7 @@ TEST_F(StartupTest, ListsEveryPlaceInOrderAndMovesEachEntryToItsTwinAndBackExact
         expected[i] = Entry(name(i), shown, (hive == HKCU ? kUser : kMachine) + key, !Mentions(key, "Disabled"));
     }
     kit::SetRegString(HKCU, kCV + "RunServices", "not read", kNotepad);
-    for (const std::string& k : {"Load", "LoadDisabled"}) {
+    for (const std::string k : {"Load", "LoadDisabled"}) {
         SetIni(k, "C:\\" + k + "\\a.exe  " + k + ".exe ");
         expected.push_back(Entry(k + "\\a.exe", "C:\\" + k + "\\a.exe", k, k == "Load"));
         expected.push_back(Entry(k + ".exe", k + ".exe", k, k == "Load"));
@@ -164,7 +164,7 @@ TEST_F(StartupTest, ScansShowWindowsOwnSwitchAndReportEntriesThatCameBackOrAreGo
                        std::string(1, c.first) + std::string(11, '\1'));
     }
     // Back in a live place after being parked: names alike across places and cases.
-    for (const std::string& key : {"Run", "RunDisabled"}) kit::SetRegString(HKCU, kCV + key, "Foo", kNotepad);
+    for (const std::string key : {"Run", "RunDisabled"}) kit::SetRegString(HKCU, kCV + key, "Foo", kNotepad);
     kit::SetRegString(HKLM, kCV + "Run", "FOO", "\"" + kNotepad + "\" /s");
     kit::SetRegString(HKLM, kCV + "RunOnce", "bar.lnk", kNotepad);
     ::CreateDirectoryA((userFolder + "Disabled").c_str(), nullptr);

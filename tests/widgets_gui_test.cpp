@@ -531,12 +531,16 @@ TEST(AtThisScale, PicturesAndTextsFit) {
         ::SendMessageA(h, PSM_SETCURSEL, page, 0);
         HWND shown = PropSheet_GetCurrentPageHwnd(h);
         if (page == kPageRegClean) ::SendMessageA(shown, WM_COMMAND, IDC_ADVANCED, 0);
-        if (page == kPageRegClean) EXPECT_EQ(S(150), ::SendMessageA(::GetDlgItem(shown, IDC_UNDO_LIST), LVM_GETCOLUMNWIDTH, 0, 0));
+        if (page == kPageRegClean) {
+            EXPECT_EQ(S(150), ::SendMessageA(::GetDlgItem(shown, IDC_UNDO_LIST), LVM_GETCOLUMNWIDTH, 0, 0));
+        }
         ExpectTextsFit(shown, "page " + std::to_string(page));
-        for (int id : {IDC_DRIVE_LIST, IDC_JUNK_LIST, IDC_EXCLUDE_LIST, IDC_UNDO_LIST, IDC_DUP_LIST})  // the Keep List has no pictures
-            if (HWND list = page == kPageKeepList ? nullptr : ::GetDlgItem(shown, id))
+        for (int id : {IDC_DRIVE_LIST, IDC_JUNK_LIST, IDC_EXCLUDE_LIST, IDC_UNDO_LIST, IDC_DUP_LIST}) {  // the Keep List has no pictures
+            if (HWND list = page == kPageKeepList ? nullptr : ::GetDlgItem(shown, id)) {
                 EXPECT_EQ(SystemMetricForDpi(SM_CXSMICON, SystemDpi()), IconSize(::SendMessageA(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0)))
                     << "page " << page;
+            }
+        }
         if (++page > kPageKeepList) ExpectTextsFit(h, "sheet"), ::PostMessageA(h, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
     };
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 30, [](HWND, UINT, UINT_PTR, DWORD) { if (step) step(); });
