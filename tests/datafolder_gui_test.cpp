@@ -63,9 +63,8 @@ TEST(DataFolderRoad, RemoveAllUndoFromTheOptionsPageAndADuplicateScanUseTheDataF
     kit::ScratchSettings store;
     ScriptedPrompter prompts;
     kit::RecordingStatus status;
-    kit::HostedView hosted({"Location", "SubKey", "ValueName", "Data", "Invalid Entry"});
+    kit::ListHost hosted {kListRegistry, {{"Location", 120}, {"SubKey", 120}, {"ValueName", 120}, {"Data", 120}, {"Invalid Entry", 120}}};
     CWrenlyView& view = hosted.view;
-    SetMainWindow(hosted.host());
     // Remove All: the finding goes into the undo file of this minute, the newest on the Options
     // page, whose Undo puts it back.
     ScratchKey app("datafolder-app");
@@ -104,7 +103,6 @@ TEST(DataFolderRoad, RemoveAllUndoFromTheOptionsPageAndADuplicateScanUseTheDataF
     RunDuplicatesScan(view, status);
     EXPECT_TRUE(FileExists(folder + "\\duplist"));
     if (!duplistExisted) ::DeleteFileA((folder + "\\duplist").c_str());
-    SetMainWindow(nullptr);
     EXPECT_TRUE(!local || programFiles == FilesIn(ProgramFolder())) << "the program's folder was written";
 }
 

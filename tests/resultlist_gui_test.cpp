@@ -35,10 +35,8 @@ std::string RegEditSelection() {
 class ListTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetMainWindow(hosted.host());
         AttachItemCommands(view, [this](int page) { pages.push_back(page); });
     }
-    void TearDown() override { SetMainWindow(nullptr); }
     // Selects `row` alone (none: -1).
     void Select(int row) {
         ListView_SetItemState(view.m_hWnd, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
@@ -46,7 +44,7 @@ protected:
     }
     kit::ScratchSettings store;
     ScriptedPrompter prompts;
-    kit::HostedView hosted {{"Name", "Path", "Size"}};
+    kit::ListHost hosted {kListNone, {{"Name", 120}, {"Path", 120}, {"Size", 120}}};
     CWrenlyView& view = hosted.view;
     std::vector<int> pages;
 };

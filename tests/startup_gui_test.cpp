@@ -16,6 +16,9 @@ const std::string kCV = "Software\\Microsoft\\Windows\\CurrentVersion\\", kNotep
 const std::string kCV32 = "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\";
 const std::string kUser = "HKEY_CURRENT_USER\\", kMachine = "HKEY_LOCAL_MACHINE\\";
 const HKEY HKCU = HKEY_CURRENT_USER, HKLM = HKEY_LOCAL_MACHINE;
+// What a standard user may do with most machine keys: read them, not change them (deleting is
+// left in, so the scratch keys still go at the end).
+const char kReadOnly[] = "D:P(A;;KRSD;;;WD)";
 
 std::string Wide(const std::string& utf8) {  // UTF-16 with its terminator, as a REG_SZ value keeps it
     std::wstring w = WideName(utf8, CP_UTF8) + L'\0';
@@ -62,8 +65,7 @@ protected:
         return lines;
     }
 
-    kit::RedirectedMachine machine;
-    kit::RedirectedUser user;
+    kit::ScratchRoots roots;
     ScratchDir dir {"startup"};
     // Not called win.ini: the system maps a file of that name to the registry.
     std::string ini = dir / "startup.ini", userFolder = dir / "StartUp", commonFolder = dir / "Common";
@@ -204,7 +206,7 @@ TEST_F(StartupTest, NothingIsOverwrittenOrLostWhereAPlaceIsTakenOrCannotBeWritte
     for (const std::string& f : {userFolder, userFolder + "Disabled"}) WriteFileText(f + "\\x.lnk", f);
     WriteFileText(userFolder + "\\" + omega + ".lnk", "x");
     kit::SetRegString(HKLM, kCV + "Run", "machine", kNotepad);
-    kit::MakeKeyUnwritable(HKLM, kCV + "Run");  // a standard user may list the machine's entries, not move them
+    kit::SetKeyAccess(HKLM, kCV + "Run", kReadOnly);  // a standard user may list the machine's entries, not move them
     tool.ScanStartupPrograms();
     const std::vector<std::string> before = Listing();
     ASSERT_EQ(12u, before.size());
@@ -246,7 +248,7 @@ TEST_F(StartupTest, WinIniMovesTakeOnlyTheEntryAndLeaveBothLinesWhenOneCannotBeW
     ::RegOverridePredefKey(HKLM, nullptr);
     const std::string mapping = "Software\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping\\" + file;
     kit::SetRegString(HKLM, mapping + "\\windows", "RunDisabled", "USR:IniLocked");
-    kit::MakeKeyUnwritable(HKCU, "IniLocked");
+    kit::SetKeyAccess(HKCU, "IniLocked", kReadOnly);
     EXPECT_FALSE(tool.DisableStartupRow(list.Find(kStartupColName, "tool.exe")));
     EXPECT_TRUE(Mentions(tool.Problems().back(), "could not be written to the win.ini line RunDisabled"));
     EXPECT_EQ("tool.exe", Ini("Run"));

@@ -1,9 +1,13 @@
 #include "kit.h"
 
 #include "core/codepage.h"
+#include "framework/prompter.h"
 #include "framework/settings.h"
 
 #include <sddl.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <shobjidl.h>
 
 #include <cstring>
 #include <fstream>
@@ -107,17 +111,6 @@ bool RegKeyPresent(HKEY root, const std::string& key) {
 }
 
 
-HostedView::HostedView(const std::vector<std::string>& columns) {
-    RECT rc {0, 0, 640, 400};
-    host_.Create(nullptr, rc, "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE);
-    view.CreateView(host_.m_hWnd, 100);
-    ::MoveWindow(view.m_hWnd, 0, 0, 600, 340, TRUE);
-    for (const std::string& title : columns) {
-        LVCOLUMNA col {LVCF_TEXT | LVCF_WIDTH, 0, 120, const_cast<char*>(title.c_str())};
-        view.Send(LVM_INSERTCOLUMNA, view.ColumnCount(), reinterpret_cast<LPARAM>(&col));
-    }
-}
-
 namespace {
 struct ModalRun {
     std::deque<std::function<bool()>> steps;
@@ -155,33 +148,7 @@ bool RunModal(const std::function<void()>& open, std::deque<std::function<bool()
     return !run.lost && run.steps.empty();
 }
 
-}  // namespace kit
-
-// The machine's hive on a scratch key.
-namespace kit {
-RedirectedMachine::RedirectedMachine() : base_("machine") {
-    ::RegOpenKeyExA(HKEY_CURRENT_USER, base_.path().c_str(), 0, KEY_ALL_ACCESS, &key_);
-    ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, key_);
-}
-
-RedirectedMachine::~RedirectedMachine() {
-    ::RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-    ::RegCloseKey(key_);
-}
-}  // namespace kit
-
-// Keys a standard user may not change.
-namespace kit {
-void MakeKeyUnwritable(HKEY root, const std::string& key) {
-    HKEY k = nullptr;
-    PSECURITY_DESCRIPTOR sd = nullptr;
-    ::RegCreateKeyExW(root, WideName(key, CP_UTF8).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
-    if (::ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KRSD;;;WD)", SDDL_REVISION_1, &sd, nullptr))
-        ::RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, sd);
-    ::LocalFree(sd);
-    ::RegCloseKey(k);
-}
-// For the tools that read the machine's registry, keys a user may only read, and undo files.
+// The registry roots on scratch keys, keys a user may only read, and undo files.
 namespace {
 const HKEY kScratchRoots[4] = {HKEY_CURRENT_USER, HKEY_USERS, HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT};
 }
@@ -210,7 +177,9 @@ std::string ScratchRoots::RealPath(int i) const {
 bool SetKeyAccess(HKEY root, const std::string& key, const char* sddl) {
     HKEY k = nullptr;
     PSECURITY_DESCRIPTOR sd = nullptr;
-    if (::RegOpenKeyExW(root, WideName(key, CP_UTF8).c_str(), 0, WRITE_DAC, &k) != ERROR_SUCCESS) return false;
+    if (::RegCreateKeyExW(root, WideName(key, CP_UTF8).c_str(), 0, nullptr, 0, WRITE_DAC, nullptr, &k, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
     bool done = ::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &sd, nullptr) &&
                 ::RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, sd) == ERROR_SUCCESS;
     ::LocalFree(sd);
@@ -227,12 +196,7 @@ std::string ReadUtf16File(const std::string& path) {
     return out;
 }
 
-}  // namespace kit
-
-// For the GUI tests of the tools: the result list in a window.
-#include "framework/prompter.h"
-
-namespace kit {
+// The result list in a window.
 
 ListHost::ListHost(int listMode, const std::vector<std::pair<std::string, int>>& columns) {
     window.Create(nullptr, RECT {0, 0, 700, 400}, "list host", WS_OVERLAPPEDWINDOW | WS_VISIBLE);
@@ -261,14 +225,7 @@ void ListHost::Select(int row, bool on) {
     view.Send(LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
 }
 
-}  // namespace kit
-
 // Files on drive E: and the Recycle Bin.
-#include <shlobj.h>
-#include <shlwapi.h>
-#include <shobjidl.h>
-
-namespace kit {
 
 ScratchTree::ScratchTree(const std::string& name) {
     static int counter = 0;

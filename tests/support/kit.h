@@ -1,6 +1,7 @@
 // The fakes and helpers every test program shares: rows in memory, a status sink that records,
-// a cancel poll that counts, the settings store and HKEY_CURRENT_USER on scratch keys, an
-// answerer for the shell's own question boxes, and whole-file reads.
+// a cancel poll that counts, the settings store and the registry's roots on scratch keys, keys a
+// standard user may only read, an answerer for the shell's own question boxes, a result list in
+// a window, a driver for modal windows, scratch trees on drive E:, the Recycle Bin and shortcuts.
 #pragma once
 
 #include "core/memorylist.h"
@@ -108,18 +109,6 @@ void SetRegRaw(HKEY root, const std::string& key, const std::string& name, DWORD
 bool RegKeyPresent(HKEY root, const std::string& key);
 
 
-// For the tests of what a window shows: a result list filling a top-level window of its own,
-// with columns of these titles, 120 pixels wide each.
-class HostedView {
-public:
-    explicit HostedView(const std::vector<std::string>& columns = {});
-    HWND host() const { return host_.m_hWnd; }
-    CWrenlyView view;
-
-private:
-    class Host : public CWindowImpl {} host_;
-};
-
 // For modal windows (a property sheet, a dialog, a popup menu) driven from inside their own
 // message loops: `open` starts one and returns when it ends; meanwhile `steps` run one per timer
 // tick, each answering false to be tried again at the next. Whatever opens another modal window
@@ -127,26 +116,7 @@ private:
 // up after `ms`, closing the thread's menu and dialogs. Answers whether every step ran.
 bool RunModal(const std::function<void()>& open, std::deque<std::function<bool()>> steps, DWORD ms = 20000);
 
-}  // namespace kit
 
-// For tests of the places under HKEY_LOCAL_MACHINE: the machine's hive of this process
-// redirected to a scratch key for the scope.
-namespace kit {
-class RedirectedMachine {
-public:
-    RedirectedMachine();
-    ~RedirectedMachine();
-
-private:
-    ScratchKey base_;
-    HKEY key_ = nullptr;
-};
-}  // namespace kit
-
-// For tests of what a standard user may not change: makes the key (when missing) and lets anyone
-// read and delete it but nobody write to it, as the machine's keys are to a standard user.
-namespace kit {
-void MakeKeyUnwritable(HKEY root, const std::string& key);
 // For the tools that read the machine's registry (registry scan, startup places, data folder):
 // HKEY_CURRENT_USER, HKEY_USERS, HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT (the machine's
 // Software\Classes, as on Windows) redirected to empty keys below one scratch key for the scope,
@@ -167,24 +137,18 @@ private:
 };
 
 // For keys a standard user may only read, as most machine keys: sets the access list of
-// root\key from SDDL ("D:P(A;;KR;;;WD)": everyone may read, nobody change). The owner may always
-// set it again. True when set.
+// root\key (made when missing) from SDDL ("D:P(A;;KR;;;WD)": everyone may read, nobody change).
+// The owner may always set it again. True when set.
 bool SetKeyAccess(HKEY root, const std::string& key, const char* sddl);
 
 // For the undo files (registry cleaner, startup moves): a UTF-16LE file with its byte order mark
 // as UTF-8 text; a text saying what it is instead when it is not one.
 std::string ReadUtf16File(const std::string& path);
 
-}  // namespace kit
-
-// For the GUI tests of the tools: the result list in a window, as the main window holds it.
-#include "core/view.h"
-
-namespace kit {
-
-// A top-level window holding a result list, named the main window for the scope (the commands
-// put their dialogs and questions up over it); the list in `listMode` with `columns` (title and
-// width). Rows are found by a column's text, without regard to case, and selected as a user does.
+// For the GUI tests of the tools: a top-level window holding a result list, as the main window
+// holds it, named the main window for the scope (the commands put their dialogs and questions up
+// over it); the list in `listMode` with `columns` (title and width). Rows are found by a column's
+// text, without regard to case, and selected as a user does.
 class ListHost {
 public:
     ListHost(int listMode, const std::vector<std::pair<std::string, int>>& columns);
@@ -196,11 +160,8 @@ public:
     CWrenlyView view;
 };
 
-}  // namespace kit
-
 // Files on drive E: (a fixed drive the scans walk) and the Recycle Bin, for the file tools,
 // duplicates, history and the end-to-end tests.
-namespace kit {
 
 // A fresh folder on drive E:, removed with everything below it at the end of the scope.
 class ScratchTree {
