@@ -27,7 +27,6 @@
 namespace {
 
 const std::string kCV = "Software\\Microsoft\\Windows\\CurrentVersion\\";
-const std::string kRootNames[4] = {"HKEY_CURRENT_USER", "HKEY_USERS", "HKEY_LOCAL_MACHINE", "HKEY_CLASSES_ROOT"};
 const char* const kPlaces[4][2] = {{"TEMP", "\\Temp"}, {"RECENT", "\\Users\\Demo\\Recent"},
                                    {"STARTUP", "\\Users\\Demo\\Start Menu\\Programs\\Startup"},
                                    {"COMMON STARTUP", "\\ProgramData\\Start Menu\\Programs\\Startup"}};
@@ -204,8 +203,7 @@ TEST_F(DemoTest, RegistryFindingsComeBackFromTheUndoFile) {
     EXPECT_EQ(0, view->Count());
     EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, "Software\\Demo Vendor\\Photo Viewer", "LastFile"));
 
-    // What the removal appended (UTF-16LE after the byte order mark), its roots moved to where
-    // this machine's registry lies for regedit, a program of its own that sees no redirection.
+    // What the removal appended (UTF-16LE after the byte order mark), given back by regedit.
     std::string appended;
     for (const auto& file : UndoFileSizes()) {
         size_t from = before.count(file.first) ? before[file.first] : 2;
@@ -214,14 +212,7 @@ TEST_F(DemoTest, RegistryFindingsComeBackFromTheUndoFile) {
         appended += text;
     }
     ASSERT_NE("", appended) << "no undo file was written";
-    const std::string header = "Windows Registry Editor Version 5.00\r\n";
-    for (size_t at; (at = appended.find(header)) != std::string::npos;) appended.erase(at, header.size());
-    for (int i = 0; i < 4; ++i)
-        for (size_t at = 0; (at = appended.find("[" + kRootNames[i] + "\\", at)) != std::string::npos; ++at)
-            appended.replace(at + 1, kRootNames[i].size(), registry->RealPath(i));
-    std::wstring wide = L"\xFEFF" + WideName(header + appended, CP_UTF8);
-    ASSERT_TRUE(WriteFileText(X("{C}\\undo.reg"), std::string(reinterpret_cast<char*>(&wide[0]), wide.size() * 2)));
-    ASSERT_EQ(0u, ImportWithRegedit(X("{C}\\undo.reg")));
+    ASSERT_EQ(0u, registry->Import(appended, X("{C}\\undo.reg")));
     Click("Scan");
     EXPECT_EQ(Expected("Clean System Registry"), view->Count()) << "the restored registry lists other findings";
 }

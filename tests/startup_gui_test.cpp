@@ -234,6 +234,13 @@ TEST_F(StartupTest, NothingIsOverwrittenOrLostWhereAPlaceIsTakenOrCannotBeWritte
     EXPECT_EQ(5, list.Count());  // the machine's entry and those whose names are not exact
     EXPECT_TRUE(Mentions(prompter.asked.back().text, "\nmachine (" + kMachine + kCV + "Run): you have no right"));
     EXPECT_EQ("<none>", Raw(HKCU, kCV + "RunDisabled", "App"));
+    // The undo file gives it back through the registry editor.
+    WIN32_FIND_DATAA found {};
+    HANDLE find = ::FindFirstFileA((dir / "*.reg").c_str(), &found);
+    ASSERT_NE(INVALID_HANDLE_VALUE, find) << "no undo file in " << dir.path();
+    ::FindClose(find);
+    ASSERT_EQ(0u, roots.Import(kit::ReadUtf16File(dir / found.cFileName), dir / "restore.reg"));
+    EXPECT_EQ("1:" + Wide("C:\\RunDisabled.exe"), Raw(HKCU, kCV + "RunDisabled", "App"));
 }
 
 TEST_F(StartupTest, WinIniMovesTakeOnlyTheEntryAndLeaveBothLinesWhenOneCannotBeWritten) {

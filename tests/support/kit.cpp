@@ -174,6 +174,18 @@ std::string ScratchRoots::RealPath(int i) const {
     return "HKEY_CURRENT_USER\\" + base_.path() + "\\" + kScratchRootParts[i];
 }
 
+DWORD ScratchRoots::Import(std::string text, const std::string& file) const {
+    static const std::string kNames[4] = {"HKEY_CURRENT_USER", "HKEY_USERS", "HKEY_LOCAL_MACHINE", "HKEY_CLASSES_ROOT"};
+    const std::string header = "Windows Registry Editor Version 5.00\r\n";
+    for (size_t at; (at = text.find(header)) != std::string::npos;) text.erase(at, header.size());
+    for (int i = 0; i < 4; ++i)
+        for (size_t at = 0; (at = text.find("[" + kNames[i] + "\\", at)) != std::string::npos; ++at)
+            text.replace(at + 1, kNames[i].size(), RealPath(i));
+    std::wstring wide = L"\xFEFF" + WideName(header + text, CP_UTF8);
+    if (!WriteFileText(file, std::string(reinterpret_cast<char*>(&wide[0]), wide.size() * 2))) return DWORD(-1);
+    return ImportWithRegedit(file);
+}
+
 bool SetKeyAccess(HKEY root, const std::string& key, const char* sddl) {
     HKEY k = nullptr;
     PSECURITY_DESCRIPTOR sd = nullptr;

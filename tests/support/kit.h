@@ -130,6 +130,10 @@ public:
     // Where HKEY_CURRENT_USER, HKEY_USERS, HKEY_LOCAL_MACHINE or HKEY_CLASSES_ROOT (i = 0 to 3)
     // really lies, as another process (regedit) names it.
     std::string RealPath(int i) const;
+    // Imports undo-file text (UTF-8, with or without its header) with regedit, through `file`,
+    // its roots moved to where they really lie: regedit, a program of its own, sees no
+    // redirection. Answers regedit's exit code.
+    DWORD Import(std::string regText, const std::string& file) const;
 
 private:
     ScratchKey base_;
