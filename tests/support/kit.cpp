@@ -110,7 +110,6 @@ bool RegKeyPresent(HKEY root, const std::string& key) {
     return true;
 }
 
-
 namespace {
 struct ModalRun {
     std::deque<std::function<bool()>> steps;

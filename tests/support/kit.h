@@ -108,14 +108,12 @@ void SetRegString(HKEY root, const std::string& key, const std::string& name, co
 void SetRegRaw(HKEY root, const std::string& key, const std::string& name, DWORD type, const std::string& bytes);
 bool RegKeyPresent(HKEY root, const std::string& key);
 
-
 // For modal windows (a property sheet, a dialog, a popup menu) driven from inside their own
 // message loops: `open` starts one and returns when it ends; meanwhile `steps` run one per timer
 // tick, each answering false to be tried again at the next. Whatever opens another modal window
 // must be posted, never sent, so that the next steps can reach it. A run that lost its way gives
 // up after `ms`, closing the thread's menu and dialogs. Answers whether every step ran.
 bool RunModal(const std::function<void()>& open, std::deque<std::function<bool()>> steps, DWORD ms = 20000);
-
 
 // For the tools that read the machine's registry (registry scan, startup places, data folder):
 // HKEY_CURRENT_USER, HKEY_USERS, HKEY_LOCAL_MACHINE and HKEY_CLASSES_ROOT (the machine's
