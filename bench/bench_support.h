@@ -8,6 +8,7 @@
 #include <psapi.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,22 @@ inline void RemoveTree(const std::string& path) {
 }
 
 // "peak working set x MB, peak private bytes y MB" and an optional remark in brackets.
+// The raw walk, what every scan of a tree costs at least: every file below `folder` found with
+// FindFirstFileA/FindNextFileA and counted, none opened.
+inline void RawWalk(const std::string& folder, long& files) {
+    WIN32_FIND_DATAA fd;
+    HANDLE find = ::FindFirstFileA((folder + "\\*.*").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            ++files;
+        } else if (std::strcmp(fd.cFileName, ".") != 0 && std::strcmp(fd.cFileName, "..") != 0) {
+            RawWalk(folder + "\\" + fd.cFileName, files);
+        }
+    } while (::FindNextFileA(find, &fd));
+    ::FindClose(find);
+}
+
 inline void PrintPeakMemory(const std::string& remark = "") {
     PROCESS_MEMORY_COUNTERS pmc {};
     pmc.cb = sizeof pmc;

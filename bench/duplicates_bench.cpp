@@ -134,21 +134,6 @@ void ReadEveryFile(const std::string& folder, std::vector<char>& buffer, long& f
     ::FindClose(find);
 }
 
-// The walk alone: every file found with FindFirstFileA, none opened.
-void FindEveryFile(const std::string& folder, long& files) {
-    WIN32_FIND_DATAA fd;
-    HANDLE find = ::FindFirstFileA((folder + "\\*.*").c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            ++files;
-        } else if (std::strcmp(fd.cFileName, ".") != 0 && std::strcmp(fd.cFileName, "..") != 0) {
-            FindEveryFile(folder + "\\" + fd.cFileName, files);
-        }
-    } while (::FindNextFileA(find, &fd));
-    ::FindClose(find);
-}
-
 struct ScanFigures {
     double seconds = -1, peakMb = 0, walkSeconds = 0;
     long groups = 0, listed = 0;
@@ -292,7 +277,7 @@ void Bench(const std::string& root, const std::string& tree, long files, int rou
         double floor = Seconds(a, b);
         long found = 0;
         LARGE_INTEGER c = Now();
-        FindEveryFile(root, found);
+        RawWalk(root, found);
         LARGE_INTEGER d = Now();
         double walk = Seconds(c, d);
         double peerSeconds = RunPeer(peer, root);

@@ -58,21 +58,6 @@ long Seed(const std::string& root, long files, int perFolder) {
     return folder;
 }
 
-// The raw walk: what the scan cannot do without.
-void RawWalk(const std::string& folder, long& files) {
-    WIN32_FIND_DATAA fd;
-    HANDLE find = ::FindFirstFileA((folder + "\\*.*").c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            ++files;
-        } else if (std::strcmp(fd.cFileName, ".") != 0 && std::strcmp(fd.cFileName, "..") != 0) {
-            RawWalk(folder + "\\" + fd.cFileName, files);
-        }
-    } while (::FindNextFileA(find, &fd));
-    ::FindClose(find);
-}
-
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
