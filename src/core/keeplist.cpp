@@ -117,49 +117,32 @@ HKEY RootOfName(const std::string& name) {
     return nullptr;
 }
 
+KeptItem Kept(KeepKind kind, const std::string& path, const std::string& detail = std::string(), bool isValue = false) {
+    KeptItem item;
+    item.kind = kind;
+    item.path = path;
+    item.detail = detail;
+    item.isValue = isValue;
+    return item;
+}
+
 }  // namespace
 
-KeptItem KeepRegistryKey(const std::string& fullKeyName) {
-    KeptItem item;
-    item.kind = KeepKind::kRegistry;
-    item.path = fullKeyName;
-    return item;
-}
+KeptItem KeepRegistryKey(const std::string& fullKeyName) { return Kept(KeepKind::kRegistry, fullKeyName); }
 
 KeptItem KeepRegistryValue(const std::string& fullKeyName, const std::string& valueName) {
-    KeptItem item = KeepRegistryKey(fullKeyName);
-    item.isValue = true;
-    item.detail = valueName;
-    return item;
+    return Kept(KeepKind::kRegistry, fullKeyName, valueName, true);
 }
 
-KeptItem KeepFile(const std::string& path) {
-    KeptItem item;
-    item.kind = KeepKind::kFile;
-    item.path = path;
-    return item;
-}
+KeptItem KeepFile(const std::string& path) { return Kept(KeepKind::kFile, path); }
 
-KeptItem KeepShortcut(const std::string& path) {
-    KeptItem item = KeepFile(path);
-    item.kind = KeepKind::kShortcut;
-    return item;
-}
+KeptItem KeepShortcut(const std::string& path) { return Kept(KeepKind::kShortcut, path); }
 
 KeptItem KeepStartupEntry(const std::string& name, const std::string& commandLine) {
-    KeptItem item;
-    item.kind = KeepKind::kStartup;
-    item.path = name;
-    item.detail = commandLine;
-    return item;
+    return Kept(KeepKind::kStartup, name, commandLine);
 }
 
-KeptItem KeepReferenceFolder(const std::string& folder) {
-    KeptItem item;
-    item.kind = KeepKind::kReferenceFolder;
-    item.path = TrimmedFolder(folder);
-    return item;
-}
+KeptItem KeepReferenceFolder(const std::string& folder) { return Kept(KeepKind::kReferenceFolder, TrimmedFolder(folder)); }
 
 KeptItem KeepRegistryFinding(const std::string& location, const std::string& subKey, const std::string& valueName,
                              DWORD flags) {
